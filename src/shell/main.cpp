@@ -1,0 +1,57 @@
+#include "build_config.h"
+#include "shell/app_folder.h"
+#include "shell/main_window.h"
+#include "shell/message_box_sink.h"
+#include "shell/web_engine_browser.h"
+#include "site/site_address.h"
+#include "store/today.h"
+
+#include <QApplication>
+#include <QNetworkAccessManager>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+using namespace kinolark;
+
+int main(int argc, char *argv[])
+{
+    // Answered before anything else: no window, no file touched.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kinolark %s\n", KINOLARK_VERSION);
+            return 0;
+        }
+    }
+    // The web engine refuses to start its sandbox as root.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kinolark"));
+    QApplication::setApplicationVersion(QStringLiteral(KINOLARK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("kinolark"));
+
+    QNetworkAccessManager network;
+    shell::MessageBoxSink messages;
+
+    shell::Services services;
+    services.appFolder = shell::resolveAppFolder(
+        QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    services.site = site::siteAddress();
+    services.network = &network;
+    services.makeBrowser = [](QWidget *parent) { return new shell::WebEngineBrowser(parent); };
+    services.messages = &messages;
+    services.today = &store::todayString;
+
+    shell::frmMain window(services);
+    if (!window.Form_Load())
+        return 1;
+    messages.setParent(&window);
+    window.show();
+    return QApplication::exec();
+}

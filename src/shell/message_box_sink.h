@@ -1,0 +1,20 @@
+#pragma once
+
+#include "shell/message_sink.h"
+
+class QWidget;
+
+namespace kinolark::shell {
+
+// Modal message box: the text, an OK button, no icon, caption "kinolark".
+class MessageBoxSink : public MessageSink
+{
+public:
+    void setParent(QWidget *parent) { m_parent = parent; }
+    void show(const QString &text) override;
+
+private:
+    QWidget *m_parent = nullptr;
+};
+
+} // namespace kinolark::shell

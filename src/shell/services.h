@@ -1,0 +1,28 @@
+#pragma once
+
+#include "shell/browser.h"
+
+#include <QString>
+
+#include <functional>
+
+class QNetworkAccessManager;
+
+namespace kinolark::shell {
+
+class MessageSink;
+
+// What the window is handed from outside: its folder, the site, and every
+// seam that reaches the machine, so tests can put their own in place.
+struct Services
+{
+    QString appFolder;                 // where the pages and the catalogue live
+    QString site;                      // the catalogue site's address
+    QNetworkAccessManager *network = nullptr;
+    BrowserFactory makeBrowser;
+    MessageSink *messages = nullptr;
+    std::function<QString()> today;    // today's date string
+    int requestTimeoutMs = 30000;
+};
+
+} // namespace kinolark::shell

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// Every statement the program issues. Values are always bound, never pasted
+// into the text, so a quote in a name or a play list cannot break a statement.
+namespace kinolark::store::sql {
+
+inline QString createVod()
+{
+    return QStringLiteral("create table vod ("
+                          "vod_id integer primary key, "
+                          "vod_cid integer, "
+                          "vod_name text collate nocase, "
+                          "vod_letter text collate nocase)");
+}
+inline QString createVodIndex()
+{
+    return QStringLiteral("create index vod_cid_letter on vod (vod_cid, vod_letter)");
+}
+inline QString createVodplay()
+{
+    return QStringLiteral("create table vodplay ("
+                          "d_id integer primary key, "
+                          "d_playurl text, "
+                          "d_date text, "
+                          "d_nr text)");
+}
+inline QString createCdate() { return QStringLiteral("create table cdate (up_date text)"); }
+inline QString insertNeverSynced() { return QStringLiteral("insert into cdate (up_date) values ('')"); }
+
+inline QString selectLastSyncDate() { return QStringLiteral("select up_date from cdate limit 1"); }
+inline QString selectWatermark()
+{
+    return QStringLiteral("select vod_id from vod order by vod_id desc limit 1");
+}
+
+} // namespace kinolark::store::sql
