@@ -1,0 +1,75 @@
+#include "site/http_get_text.h"
+
+#include "site/bytes_to_text.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+namespace kinolark::site {
+
+HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, const HttpOptions &options)
+{
+    HttpAnswer answer;
+    const QUrl url(address);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        answer.error = QStringLiteral("invalid address: %1").arg(address);
+        return answer;
+    }
+    QNetworkRequest request(url);
+    request.setTransferTimeout(options.timeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(network.get(request),
+                                                                    [](QNetworkReply *r) { r->deleteLater(); });
+    QString refused;
+    QEventLoop loop;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
+                     [&](qint64 received, qint64 total) {
+                         if (received > options.maxBytes) {
+                             refused = QStringLiteral("answer larger than %1 bytes").arg(options.maxBytes);
+                             reply->abort();
+                         } else if (options.progress && !options.progress(received, total)) {
+                             refused = QStringLiteral("cancelled");
+                             reply->abort();
+                         }
+                     });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        refused = QStringLiteral("no complete answer within %1 ms").arg(options.deadlineMs);
+        reply->abort();
+    });
+    deadline.start(options.deadlineMs);
+
+    if (!reply->isFinished())
+        loop.exec();
+    if (!reply->isFinished()) {
+        // The loop was ended from outside, e.g. the application is quitting.
+        refused = QStringLiteral("interrupted");
+        QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
+        reply->abort();
+    }
+
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (!refused.isEmpty()) {
+        answer.error = refused;
+    } else if (reply->error() != QNetworkReply::NoError) {
+        answer.error = reply->errorString();
+    } else if (answer.status < 200 || answer.status > 299) {
+        answer.error = QStringLiteral("HTTP status %1").arg(answer.status);
+    } else {
+        answer.ok = true;
+        answer.text = BytesToText(reply->readAll());
+    }
+    return answer;
+}
+
+} // namespace kinolark::site
