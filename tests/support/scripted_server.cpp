@@ -1,0 +1,74 @@
+#include "scripted_server.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+ScriptedServer::ScriptedServer(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection())
+            serve(socket);
+    });
+}
+
+bool ScriptedServer::listen()
+{
+    return m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+QString ScriptedServer::site() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(port());
+}
+
+void ScriptedServer::serve(QTcpSocket *socket)
+{
+    auto *buffer = new QByteArray;
+    connect(socket, &QTcpSocket::disconnected, socket, [socket, buffer] {
+        delete buffer;
+        socket->deleteLater();
+    });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+        buffer->append(socket->readAll());
+        const qsizetype end = buffer->indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> requestLine = buffer->left(buffer->indexOf("\r\n")).split(' ');
+        buffer->clear();
+        const QUrl url(QString::fromLatin1(requestLine.value(1)));
+        const QString key = url.hasQuery() ? url.query(QUrl::FullyDecoded) : url.path();
+        requests << key;
+        emit requested(key);
+
+        Reply reply = handler ? handler(key) : m_replies.value(key, m_replies.value(url.path(), m_fallback));
+        if (reply.hang)
+            return;
+        auto send = [socket = QPointer<QTcpSocket>(socket), reply] {
+            if (!socket)
+                return;
+            QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\n";
+            head += "Content-Type: " + reply.contentType + "\r\n";
+            head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+            for (const QByteArray &header : reply.extraHeaders)
+                head += header + "\r\n";
+            head += "Connection: close\r\n\r\n";
+            socket->write(head);
+            if (reply.cutBody || reply.stallBody) {
+                socket->write(reply.body.left(reply.body.size() / 2));
+                socket->flush();
+                if (reply.cutBody)
+                    socket->disconnectFromHost();
+                return;
+            }
+            socket->write(reply.body);
+            socket->disconnectFromHost();
+        };
+        if (reply.delayMs > 0)
+            QTimer::singleShot(reply.delayMs, socket, send);
+        else
+            send();
+    });
+}
