@@ -104,6 +104,7 @@ void frmMain::createControls()
     TreeView2->setUniformItemSizes(true);
     TreeView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView2->setSelectionMode(QAbstractItemView::SingleSelection);
+    TreeView2->setModel(&m_titles);
 
     WebBrowser1 = m_services.makeBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));

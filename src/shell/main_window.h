@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browse/title_list_model.h"
 #include "shell/services.h"
 #include "store/catalogue.h"
 
@@ -41,6 +42,8 @@ public:
     const Services &services() const { return m_services; }
     QString homePage() const;      // the notice page file
     QString catalogueFile() const; // the catalogue file
+    // The titles behind TreeView2.
+    browse::TitleListModel &titleModel() { return m_titles; }
 
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
@@ -75,6 +78,7 @@ private:
     QString appFile(const QString &name) const;
 
     Services m_services;
+    browse::TitleListModel m_titles;
     bool m_loaded = false;
 };
 
