@@ -64,6 +64,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     // The controls have fixed places; the window keeps the size they fill.
     setFixedSize(clientWidth, clientHeight);
     createControls();
+    connectBrowseHandlers();
 }
 
 frmMain::~frmMain()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/title_list_model.h"
+#include "browse/title_statement.h"
 #include "shell/services.h"
 #include "store/catalogue.h"
 
@@ -39,6 +40,14 @@ public:
     // Shutdown: closes the catalogue. Always succeeds, never asks.
     void Form_Unload();
 
+    // Browsing.
+    void TreeView1_NodeClick();
+    void cmdSearch_Click();
+    // Lists the titles `statement` yields in TreeView2, or says there are none.
+    void bdT(const browse::TitleStatement &statement);
+    void TreeView1_BeforeLabelEdit(bool &cancel);
+    void TreeView2_BeforeLabelEdit(bool &cancel);
+
     const Services &services() const { return m_services; }
     QString homePage() const;      // the notice page file
     QString catalogueFile() const; // the catalogue file
@@ -70,6 +79,7 @@ protected:
 private:
     void createControls();
     void buildCategoryTree();
+    void connectBrowseHandlers();
     // Step of the start-up: the daily catalogue sync and the version check.
     void synchroniseCatalogue();
     // Step of the start-up: the hook on the episode list.

@@ -3,9 +3,14 @@
 #include "recording_browser.h"
 #include "recording_messages.h"
 #include "shell/main_window.h"
+#include "store/catalogue.h"
 
+#include <QFile>
 #include <QNetworkAccessManager>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -28,6 +33,69 @@ struct WindowFixture
     {
         window = std::make_unique<kinolark::shell::frmMain>(services);
         return *window;
+    }
+
+    struct Row
+    {
+        qint64 id;
+        qint64 cid;
+        QString name;
+        QString letter;
+    };
+
+    // A catalogue in the folder, synced today, holding `rows`; start-up then
+    // sends no request.
+    void prepareCatalogue(const QList<Row> &rows)
+    {
+        kinolark::store::Catalogue catalogue;
+        QVERIFY(catalogue.open(file(QStringLiteral("data.db"))) != kinolark::store::Catalogue::OpenResult::NotACatalogue);
+        QSqlQuery query(catalogue.database());
+        query.prepare(QStringLiteral("update cdate set up_date=?"));
+        query.addBindValue(today);
+        QVERIFY(query.exec());
+        query.prepare(QStringLiteral("insert into vod (vod_id,vod_cid,vod_name,vod_letter) values (?,?,?,?)"));
+        for (const Row &row : rows) {
+            query.addBindValue(row.id);
+            query.addBindValue(row.cid);
+            query.addBindValue(row.name);
+            query.addBindValue(row.letter);
+            QVERIFY(query.exec());
+        }
+    }
+
+    // The window made, loaded and shown.
+    kinolark::shell::frmMain &load()
+    {
+        kinolark::shell::frmMain &w = make();
+        if (!w.Form_Load())
+            qWarning("Form_Load failed");
+        w.show();
+        if (!QTest::qWaitForWindowExposed(&w))
+            qWarning("window not exposed");
+        return w;
+    }
+
+    // The node of the category tree with `key`.
+    QTreeWidgetItem *node(const QString &key) const
+    {
+        for (QTreeWidgetItemIterator it(window->TreeView1); *it; ++it) {
+            if ((*it)->data(0, Qt::UserRole).toString() == key)
+                return *it;
+        }
+        return nullptr;
+    }
+
+    // A mouse click on the node with `key`, opening its group first.
+    void clickNode(const QString &key)
+    {
+        QTreeWidgetItem *item = node(key);
+        QVERIFY2(item, qPrintable(key));
+        for (QTreeWidgetItem *p = item->parent(); p; p = p->parent())
+            p->setExpanded(true);
+        window->TreeView1->scrollToItem(item);
+        const QRect rect = window->TreeView1->visualItemRect(item);
+        QVERIFY(!rect.isEmpty());
+        QTest::mouseClick(window->TreeView1->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     QString file(const QString &name) const { return folder.filePath(name); }

@@ -1,0 +1,124 @@
+#include "browse/node_selection.h"
+#include "browse/title_lister.h"
+#include "browse/title_list_model.h"
+
+#include <QAbstractItemModelTester>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kinolark::browse;
+
+Q_DECLARE_METATYPE(NodeSelection::Kind)
+
+class tst_TitleList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keys_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<NodeSelection::Kind>("kind");
+        QTest::addColumn<qint64>("category");
+        QTest::addColumn<QStringList>("initials");
+        using K = NodeSelection::Kind;
+        QTest::newRow("group") << "dsj" << K::Nothing << qint64(0) << QStringList();
+        QTest::newRow("category") << "cid15" << K::Category << qint64(15) << QStringList();
+        QTest::newRow("live tv") << "cid0" << K::LiveTv << qint64(0) << QStringList();
+        QTest::newRow("letter") << "15$'a'" << K::Initials << qint64(15) << QStringList{"a"};
+        QTest::newRow("other initials") << "3$'0','1','2','3','4','5','6','7','8','9','['" << K::Initials << qint64(3)
+                                        << QStringList{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "["};
+        QTest::newRow("quote as initial") << "3$''''" << K::Initials << qint64(3) << QStringList{"''"};
+        QTest::newRow("not a number") << "cidx" << K::Nothing << qint64(0) << QStringList();
+        QTest::newRow("dollar without number") << "x$'a'" << K::Nothing << qint64(0) << QStringList();
+    }
+    void keys()
+    {
+        QFETCH(QString, key);
+        QFETCH(NodeSelection::Kind, kind);
+        QFETCH(qint64, category);
+        QFETCH(QStringList, initials);
+        const NodeSelection selection = NodeSelection::fromKey(key);
+        QCOMPARE(selection.kind, kind);
+        QCOMPARE(selection.category, category);
+        QCOMPARE(selection.initials, initials);
+    }
+
+    void titleKeys()
+    {
+        QCOMPARE(TitleListModel::keyOf(1234), QStringLiteral("vod_id1234"));
+        QCOMPARE(TitleListModel::idOfKey("vod_id1234"), 1234);
+        QCOMPARE(TitleListModel::idOfKey("vod_id"), -1);
+        QCOMPARE(TitleListModel::idOfKey("cid8"), -1);
+    }
+
+    void modelBehaves()
+    {
+        TitleListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setTitles({{3, "c"}, {1, "a"}, {2, QString()}});
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.nodeCount(), 3);
+        QCOMPARE(model.nodeKey(1), QStringLiteral("vod_id3"));
+        QCOMPARE(model.nodeText(2), QStringLiteral("a"));
+        QCOMPARE(model.nodeText(3), QString());
+        QCOMPARE(model.nodeKey(0), QString());
+        QCOMPARE(model.nodeKey(4), QString());
+        QCOMPARE(model.index(1).data(TitleListModel::IdRole).toLongLong(), 1);
+        QVERIFY(!(model.flags(model.index(0)) & Qt::ItemIsEditable));
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+        QVector<Title> many;
+        for (int i = 0; i < 100000; ++i)
+            many.append({i, QString::number(i)});
+        model.setTitles(many);
+        QCOMPARE(model.rowCount(), 100000);
+    }
+
+    void listing_data()
+    {
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("own catalogue") << false;
+        QTest::newRow("catalogue without collations") << true;
+    }
+    void listing()
+    {
+        QFETCH(bool, foreign);
+        QTemporaryDir dir;
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "listing");
+        db.setDatabaseName(dir.filePath("t.db"));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(foreign ? "create table vod (vod_id int, vod_cid int, vod_name text, vod_letter text)"
+                                   : "create table vod (vod_id integer primary key, vod_cid integer, "
+                                     "vod_name text collate nocase, vod_letter text collate nocase)"));
+        QVERIFY(query.exec("insert into vod values (1, 8, 'Avatar', 'A'), (2, 8, 'angel', 'a'), "
+                           "(3, 8, 'Batman', 'b'), (4, 9, 'Amelie', 'a'), (5, 8, null, 'n')"));
+
+        auto names = [&](const TitleStatement &statement) {
+            const TitleListing listing = listTitles(db, statement);
+            QStringList result;
+            for (const Title &t : listing.titles)
+                result << QString::number(t.id) + ":" + t.name;
+            result.sort();
+            return result;
+        };
+        QCOMPARE(names(TitleStatement::initials(8, {"a"})), (QStringList{"1:Avatar", "2:angel"}));
+        QCOMPARE(names(TitleStatement::initials(8, {"b", "n"})), (QStringList{"3:Batman", "5:"}));
+        QCOMPARE(names(TitleStatement::category(9)), QStringList{"4:Amelie"});
+        QCOMPARE(names(TitleStatement::search("AN")), (QStringList{"2:angel", "3:Batman"}));
+        QCOMPARE(names(TitleStatement::search("x' or '1'='1")), QStringList());
+
+        const TitleListing broken = listTitles(db, {"select vod_id, vod_name from nothing", {}});
+        QVERIFY(!broken.ok);
+        QVERIFY(!broken.error.isEmpty());
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("listing");
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_TitleList)
+#include "tst_title_list.moc"
