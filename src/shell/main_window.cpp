@@ -241,16 +241,6 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void frmMain::synchroniseCatalogue()
-{
-    const QString lastSync = conn.lastSyncDate();
-    const qint64 watermark = conn.watermark();
-    if (lastSync == m_services.today())
-        return;
-    // The catalogue request, the date update and the version check go here.
-    Q_UNUSED(watermark);
-}
-
 void frmMain::hookEpisodeList()
 {
     // The episode list's hook is installed here.

@@ -1,6 +1,7 @@
 #include "site/http_get_text.h"
 
 #include "site/bytes_to_text.h"
+#include "site/cancel_token.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -17,6 +18,10 @@ namespace kinolark::site {
 HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, const HttpOptions &options)
 {
     HttpAnswer answer;
+    if (options.cancel && options.cancel->isCancelled()) {
+        answer.error = QStringLiteral("cancelled");
+        return answer;
+    }
     const QUrl url(address);
     if (!url.isValid() || url.scheme().isEmpty()) {
         answer.error = QStringLiteral("invalid address: %1").arg(address);
@@ -41,6 +46,12 @@ HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, c
                              reply->abort();
                          }
                      });
+    if (options.cancel) {
+        QObject::connect(options.cancel, &CancelToken::cancelled, &loop, [&] {
+            refused = QStringLiteral("cancelled");
+            reply->abort();
+        });
+    }
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {

@@ -8,6 +8,8 @@ class QNetworkAccessManager;
 
 namespace kinolark::site {
 
+class CancelToken;
+
 // The outcome of one site request. Only `ok` makes `text` an answer: a
 // network error, a timeout, a cancelled wait or an HTTP status outside
 // 200-299 is a failure, whatever body came with it.
@@ -30,6 +32,8 @@ struct HttpOptions
     // Told of every chunk received (bytes so far, total or -1); returning
     // false cancels the request.
     std::function<bool(qint64 received, qint64 total)> progress;
+    // Cancelling it ends the wait at once, whether or not data is arriving.
+    const CancelToken *cancel = nullptr;
 };
 
 // One GET of `address`. Waits for the whole answer in a local event loop,

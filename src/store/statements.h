@@ -35,4 +35,17 @@ inline QString selectWatermark()
     return QStringLiteral("select vod_id from vod order by vod_id desc limit 1");
 }
 
+// The sync: which of the ids it received are there already, the new titles,
+// and the day it ran.
+inline QString selectTitleIdsBetween()
+{
+    return QStringLiteral("select vod_id from vod where vod_id between ? and ?");
+}
+inline QString insertTitle()
+{
+    return QStringLiteral("insert into vod (vod_id,vod_cid,vod_name,vod_letter) values (?,?,?,?)");
+}
+inline QString updateLastSyncDate() { return QStringLiteral("update cdate set up_date=?"); }
+inline QString insertLastSyncDate() { return QStringLiteral("insert into cdate (up_date) values (?)"); }
+
 } // namespace kinolark::store::sql

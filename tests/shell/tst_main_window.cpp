@@ -157,6 +157,7 @@ private slots:
     void noticePageFile()
     {
         WindowFixture f(QStringLiteral("http://films.example"));
+        f.prepareCatalogue({}); // synced today: start-up sends no request
         // Whatever was there before is replaced.
         QVERIFY(writeAll(f.file(QStringLiteral("home.htm")), QByteArray(5000, 'x')));
         frmMain &w = f.make();
@@ -191,6 +192,7 @@ private slots:
     void startUpOrder()
     {
         WindowFixture f;
+        f.prepareCatalogue({}); // synced today: start-up sends no request
         frmMain &w = f.make();
         QVERIFY(w.Form_Load());
         const QString home = f.file(QStringLiteral("home.htm"));
@@ -250,6 +252,7 @@ private slots:
     void unwritableNoticePageIsReported()
     {
         WindowFixture f;
+        f.prepareCatalogue({}); // synced today: start-up sends no request
         QVERIFY(QDir(f.folder.path()).mkdir(QStringLiteral("home.htm")));
         frmMain &w = f.make();
         QVERIFY(w.Form_Load());

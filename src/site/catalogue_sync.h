@@ -1,0 +1,75 @@
+#pragma once
+
+#include "site/cancel_token.h"
+#include "site/http_get_text.h"
+
+#include <QString>
+
+#include <functional>
+
+class QNetworkAccessManager;
+
+namespace kinolark::store {
+class Catalogue;
+}
+
+namespace kinolark::site {
+
+// What the daily sync did, for the window to act on.
+struct SyncOutcome
+{
+    enum class Result {
+        Skipped,     // synced earlier today; no request was sent
+        Synced,      // the titles are stored and the day is marked
+        SiteFailed,  // the catalogue request failed; nothing was stored
+        StoreFailed, // the catalogue could not be written; nothing was stored
+        Cancelled,   // the user stopped it; nothing was stored
+    };
+    Result result = Result::Skipped;
+    int received = 0;         // titles in the answer
+    int inserted = 0;         // titles new to the catalogue
+    bool newerClient = false; // the site announced a newer client
+    QString error;            // why it failed, for logs
+};
+
+// The first start of a day brings the catalogue up to date: it asks the site
+// for the titles above the highest id it holds, stores the new ones together
+// with the day, then asks whether a newer client exists. Later starts of the
+// same day send nothing.
+//
+// A failed request or write leaves the catalogue as it was and the day
+// unmarked, so the next start tries again; the version is then not asked.
+class CatalogueSync
+{
+public:
+    enum class Stage { Downloading, Storing };
+    // Told how far the sync is: bytes received of the answer (total -1 when
+    // unknown), then titles stored.
+    using Progress = std::function<void(Stage stage, qint64 done, qint64 total)>;
+
+    CatalogueSync(store::Catalogue &catalogue, QNetworkAccessManager &network, QString endpoint,
+                  QString today);
+
+    void setRequestOptions(const HttpOptions &options) { m_options = options; }
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+
+    // False when the catalogue was synced today already.
+    bool isDue() const;
+    SyncOutcome run();
+    // Stops a running sync as soon as it can; nothing is stored then. Until
+    // the titles are stored; afterwards only the version check is dropped.
+    void cancel() { m_cancel.cancel(); }
+
+private:
+    bool versionIsNewer();
+
+    store::Catalogue &m_catalogue;
+    QNetworkAccessManager &m_network;
+    QString m_endpoint;
+    QString m_today;
+    HttpOptions m_options;
+    Progress m_progress;
+    CancelToken m_cancel;
+};
+
+} // namespace kinolark::site

@@ -1,0 +1,122 @@
+#include "site/catalogue_writer.h"
+
+#include "store/statements.h"
+
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace kinolark::site {
+
+namespace {
+
+constexpr int progressStep = 2048;
+
+// The ids among `records` that the catalogue already holds. One range query
+// rather than a look-up per title: it stays fast on a file whose ids are not
+// a key.
+bool existingIds(QSqlDatabase database, const QList<CatalogueRecord> &records, QSet<qint64> *ids,
+                 QString *error)
+{
+    if (records.isEmpty())
+        return true;
+    const auto [low, high] = std::minmax_element(records.cbegin(), records.cend(),
+                                                 [](const CatalogueRecord &a, const CatalogueRecord &b) {
+                                                     return a.id < b.id;
+                                                 });
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(store::sql::selectTitleIdsBetween());
+    query.addBindValue(low->id);
+    query.addBindValue(high->id);
+    if (!query.exec()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        ids->insert(query.value(0).toLongLong());
+    return true;
+}
+
+} // namespace
+
+CatalogueWriter::CatalogueWriter(QSqlDatabase database)
+    : m_database(std::move(database))
+{
+}
+
+CatalogueWriter::Result CatalogueWriter::write(const QList<CatalogueRecord> &records, const QString &day,
+                                               const Progress &progress)
+{
+    Result result;
+    if (!m_database.transaction()) {
+        result.error = m_database.lastError().text();
+        return result;
+    }
+    const auto fail = [&](const QString &error) {
+        m_database.rollback();
+        result.ok = false;
+        result.inserted = 0;
+        result.error = error;
+        return result;
+    };
+
+    QSet<qint64> present;
+    QString error;
+    if (!existingIds(m_database, records, &present, &error))
+        return fail(error);
+
+    const qint64 total = records.size();
+    if (progress && !progress(0, total)) {
+        result.cancelled = true;
+        return fail(QStringLiteral("cancelled"));
+    }
+    QSqlQuery insert(m_database);
+    insert.setForwardOnly(true);
+    if (!insert.prepare(store::sql::insertTitle()))
+        return fail(insert.lastError().text());
+    qint64 done = 0;
+    for (const CatalogueRecord &record : records) {
+        if (!present.contains(record.id)) {
+            insert.bindValue(0, record.id);
+            insert.bindValue(1, record.category);
+            insert.bindValue(2, record.name);
+            insert.bindValue(3, record.letter);
+            if (!insert.exec())
+                return fail(insert.lastError().text());
+            ++result.inserted;
+        }
+        if (++done % progressStep == 0 && progress && !progress(done, total)) {
+            result.cancelled = true;
+            return fail(QStringLiteral("cancelled"));
+        }
+    }
+    insert.finish();
+
+    QSqlQuery date(m_database);
+    date.prepare(store::sql::updateLastSyncDate());
+    date.addBindValue(day);
+    if (!date.exec())
+        return fail(date.lastError().text());
+    // A catalogue without a date row has never been synced; give it one.
+    if (date.numRowsAffected() == 0) {
+        date.prepare(store::sql::insertLastSyncDate());
+        date.addBindValue(day);
+        if (!date.exec())
+            return fail(date.lastError().text());
+    }
+    date.finish();
+
+    if (progress && !progress(total, total)) {
+        result.cancelled = true;
+        return fail(QStringLiteral("cancelled"));
+    }
+    if (!m_database.commit())
+        return fail(m_database.lastError().text());
+    result.ok = true;
+    return result;
+}
+
+} // namespace kinolark::site
