@@ -72,6 +72,9 @@ HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, c
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (!refused.isEmpty()) {
         answer.error = refused;
+    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+        // The transfer timeout cancels the request.
+        answer.error = QStringLiteral("nothing received for %1 ms").arg(options.timeoutMs);
     } else if (reply->error() != QNetworkReply::NoError) {
         answer.error = reply->errorString();
     } else if (answer.status < 200 || answer.status > 299) {
