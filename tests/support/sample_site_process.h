@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 // The sample catalogue site, run as its own process on a free port.
 class SampleSiteProcess
 {
@@ -19,6 +22,8 @@ public:
         m_process.setProgram(program);
         m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // A test that crashes takes its site with it.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.start();
         if (!m_process.waitForStarted(10000)) {
             m_error = program + QStringLiteral(": ") + m_process.errorString();
