@@ -37,6 +37,7 @@ void frmMain::synchroniseCatalogue()
         progress.setAutoClose(false);
         progress.setAutoReset(false);
         progress.setMinimumDuration(progressDelayMs);
+        progress.setMinimumWidth(360);
         QTimer::singleShot(progressDelayMs, &progress, [&progress] {
             if (!progress.wasCanceled())
                 progress.show();
