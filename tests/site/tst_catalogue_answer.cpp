@@ -98,30 +98,6 @@ private slots:
         QVERIFY(!records.first().letter.isNull());
     }
 
-    void wholeNumbers_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<qint64>("value");
-        QTest::newRow("zero") << "0" << true << qint64(0);
-        QTest::newRow("lowest") << "-9223372036854775808" << true << std::numeric_limits<qint64>::min();
-        QTest::newRow("below lowest") << "-9223372036854775809" << false << qint64(0);
-        QTest::newRow("sign alone") << "-" << false << qint64(0);
-        QTest::newRow("sign then blank") << "+ 1" << false << qint64(0);
-        QTest::newRow("ideographic space around") << "\u30003\u3000" << true << qint64(3);
-        QTest::newRow("empty") << "" << false << qint64(0);
-    }
-    void wholeNumbers()
-    {
-        QFETCH(QString, field);
-        QFETCH(bool, ok);
-        QFETCH(qint64, value);
-        qint64 read = 0;
-        QCOMPARE(readWholeNumber(field, &read), ok);
-        if (ok)
-            QCOMPARE(read, value);
-    }
-
     void version_data()
     {
         QTest::addColumn<QString>("answer");
