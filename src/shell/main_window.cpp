@@ -5,6 +5,7 @@
 #include "shell/message_sink.h"
 #include "shell/notice_page.h"
 #include "shell/template_box.h"
+#include "shell/window_hook.h"
 #include "site/site_address.h"
 #include "store/today.h"
 #include "text/ansi_file.h"
@@ -253,7 +254,7 @@ void frmMain::synchroniseCatalogue()
 
 void frmMain::hookEpisodeList()
 {
-    // The episode list's hook is installed here.
+    HookWindow(ListView1);
 }
 
 } // namespace kinolark::shell
