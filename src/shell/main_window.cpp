@@ -16,12 +16,20 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+
+// The icons are compiled into this library; it must say so itself, outside
+// any namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(kinolark);
+}
 
 namespace kinolark::shell {
 
@@ -60,7 +68,12 @@ frmMain::frmMain(Services services, QWidget *parent)
 {
     if (!m_services.today)
         m_services.today = &store::todayString;
+    initResources();
     setObjectName(QStringLiteral("frmMain"));
+    QIcon icon;
+    for (int size : {16, 48, 128})
+        icon.addFile(QStringLiteral(":/icons/kinolark-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     setWindowTitle(QStringLiteral("Lumovane ") + m_services.site);
     // The controls have fixed places; the window keeps the size they fill.
     setFixedSize(clientWidth, clientHeight);
