@@ -79,6 +79,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     setFixedSize(clientWidth, clientHeight);
     createControls();
     connectBrowseHandlers();
+    setUpTitleDetail();
 }
 
 frmMain::~frmMain()
