@@ -5,13 +5,13 @@
 #include "playback/play_list.h"
 #include "playback/play_page.h"
 #include "shell/browser.h"
+#include "shell/enter_key_filter.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -55,15 +55,6 @@ private:
     Handler m_handler;
 };
 
-bool isEnterKey(const QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const auto *key = static_cast<const QKeyEvent *>(event);
-    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
-    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
-}
-
 QString siteUnreachableText()
 {
     return QStringLiteral("无法连接影片网站，请稍后再试。");
@@ -79,20 +70,10 @@ void frmMain::setUpTitleDetail()
 
     // A click, or Enter on the selected title, acts on the title.
     connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
-    new EventHook(TreeView2, [this](QEvent *event) {
-        if (!isEnterKey(event))
-            return false;
-        TreeView2_NodeClick();
-        return true;
-    });
+    TreeView2->installEventFilter(new EnterKeyFilter(TreeView2, [this] { TreeView2_NodeClick(); }));
 
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
-    new EventHook(ListView1, [this](QEvent *event) {
-        if (!isEnterKey(event))
-            return false;
-        ListView1_Click();
-        return true;
-    });
+    ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
     new EventHook(ListView1->viewport(), [this](QEvent *event) {
         if (event->type() == QEvent::MouseMove) {
             const auto *move = static_cast<const QMouseEvent *>(event);
