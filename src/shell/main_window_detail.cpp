@@ -20,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 namespace kinolark::shell {
@@ -55,6 +56,23 @@ private:
     Handler m_handler;
 };
 
+// An episode name keeps the line feed a CR LF play list leaves at its start;
+// the list shows every name on one line all the same.
+class EpisodeDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        // The base class has turned line feeds into line separators.
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        for (const QChar c : {QChar(QChar::LineSeparator), QChar(u'\n'), QChar(u'\r')})
+            text.remove(c);
+        return text;
+    }
+};
+
 QString siteUnreachableText()
 {
     return QStringLiteral("无法连接影片网站，请稍后再试。");
@@ -72,6 +90,7 @@ void frmMain::setUpTitleDetail()
     connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
     TreeView2->installEventFilter(new EnterKeyFilter(TreeView2, [this] { TreeView2_NodeClick(); }));
 
+    ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
     ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
     new EventHook(ListView1->viewport(), [this](QEvent *event) {
@@ -108,8 +127,10 @@ void frmMain::TreeView2_NodeClick()
     setWindowTitle(QStringLiteral("当前选择的电影是：") + name);
     txtSearch->setText(name);
 
-    QNetworkAccessManager unset;
-    QNetworkAccessManager &network = m_services.network ? *m_services.network : unset;
+    std::unique_ptr<QNetworkAccessManager> own;
+    if (!m_services.network)
+        own = std::make_unique<QNetworkAccessManager>();
+    QNetworkAccessManager &network = m_services.network ? *m_services.network : *own;
     const QPointer<frmMain> alive(this);
     playback::DetailCache cache(conn.database(), network, strEndpoint, m_services.today,
                                 m_services.requestTimeoutMs);

@@ -73,6 +73,11 @@ private slots:
         QTRY_COMPARE(w.ListView1->count(), 3);
         QCOMPARE(column(w.ListView1, Qt::DisplayRole), (QStringList{"E2", "E1", "E0"}));
         QCOMPARE(column(w.ListView1, Qt::UserRole), (QStringList{"Pid2", "Pid1", "Pid0"}));
+        // A name that starts with a line feed still takes one line.
+        w.ListView1->addItem("\nE9");
+        QCOMPARE(w.ListView1->visualItemRect(w.ListView1->item(3)).height(),
+                 w.ListView1->visualItemRect(w.ListView1->item(0)).height());
+        delete w.ListView1->takeItem(3);
         QCOMPARE(w.windowTitle(), QString("当前选择的电影是：天下"));
         QCOMPARE(w.txtSearch->text(), QString("天下"));
         QVERIFY(w.txtNr->isVisible());
