@@ -54,14 +54,13 @@ TitleDetail DetailCache::read(qint64 id)
     if (query.exec() && query.next()) {
         detail.found = true;
         detail.playList = query.value(1).toString();
-        const QVariant description = query.value(2);
-        detail.hasDescription = !description.isNull();
-        detail.description = description.toString();
+        detail.description = query.value(2).toString(); // a null one reads as empty
     }
     return detail;
 }
 
-bool DetailCache::storePlayList(qint64 id, const QString &playList, const QString &date, QString *error)
+bool DetailCache::store(qint64 id, const QString &playList, const QString &date, const QString &description,
+                        QString *error)
 {
     // Decided at the time of writing: another load may have made the row
     // while this one waited for the site.
@@ -82,30 +81,14 @@ bool DetailCache::storePlayList(qint64 id, const QString &playList, const QStrin
         query.addBindValue(date);
         query.addBindValue(id);
     } else {
-        // The description follows in its own request; until it arrives the
-        // row has none, so it is asked for again should that request fail.
         m_lastStatement = sql::insertCachedDetail();
         query.prepare(m_lastStatement);
         query.addBindValue(id);
         query.addBindValue(playList);
         query.addBindValue(date);
-        query.addBindValue(QVariant(QMetaType::fromType<QString>()));
+        // Never null: an empty answer is a description too.
+        query.addBindValue(description.isNull() ? QString(QLatin1String("")) : description);
     }
-    if (!query.exec()) {
-        *error = query.lastError().text();
-        return false;
-    }
-    return true;
-}
-
-bool DetailCache::storeDescription(qint64 id, const QString &description, QString *error)
-{
-    m_lastStatement = sql::fillMissingDescription();
-    QSqlQuery query(database());
-    query.prepare(m_lastStatement);
-    // Never null: an empty answer is a description too.
-    query.addBindValue(description.isNull() ? QString(QLatin1String("")) : description);
-    query.addBindValue(id);
     if (!query.exec()) {
         *error = query.lastError().text();
         return false;
@@ -118,45 +101,45 @@ DetailOutcome DetailCache::load(qint64 id)
     DetailOutcome outcome;
     const QString today = m_today ? m_today() : QString();
 
-    bool fresh = false;
-    {
+    const auto lookUp = [&](bool *fresh) {
         m_lastStatement = sql::selectCachedPlayList();
         QSqlQuery query(database());
         query.prepare(m_lastStatement);
         query.addBindValue(id);
-        if (query.exec() && query.next())
-            fresh = query.value(0).toString() == today && !query.value(1).toString().isEmpty();
-    }
+        if (!query.exec() || !query.next())
+            return false;
+        if (fresh)
+            *fresh = query.value(0).toString() == today && !query.value(1).toString().isEmpty();
+        return true;
+    };
 
-    // What was fetched but could not be stored is shown all the same.
-    QString unsavedPlayList;
-    bool unsaved = false;
+    bool fresh = false;
+    bool found = lookUp(&fresh);
     if (!fresh) {
         const Fetched playList = fetch(QStringLiteral("Lx=Dy&Id="), id, outcome);
-        if (playList.ok && PlayList::accepts(playList.text)
-            && !storePlayList(id, playList.text, today, &outcome.storeError)) {
-            unsaved = true;
-            unsavedPlayList = playList.text;
-        }
-    }
-
-    TitleDetail detail = read(id);
-    if (!outcome.siteUnreachable && !unsaved && detail.found && !detail.hasDescription) {
-        const Fetched description = fetch(QStringLiteral("Lx=Nr&Id="), id, outcome);
-        if (description.ok) {
-            if (storeDescription(id, description.text, &outcome.storeError)) {
-                detail = read(id);
-            } else {
-                detail.description = description.text;
-                detail.hasDescription = true;
+        if (playList.ok && PlayList::accepts(playList.text)) {
+            // Another click may have made the row during the wait.
+            found = found || lookUp(nullptr);
+            Fetched description;
+            if (!found)
+                description = fetch(QStringLiteral("Lx=Nr&Id="), id, outcome);
+            // What was fetched but cannot be stored is shown all the same.
+            const bool unsaved = (!found && !description.ok)
+                                 || !store(id, playList.text, today, description.text, &outcome.storeError);
+            if (unsaved) {
+                TitleDetail shown = read(id);
+                shown.found = true;
+                shown.playList = playList.text;
+                if (!found)
+                    shown.description = description.text;
+                outcome.detail = shown;
+                outcome.lastStatement = m_lastStatement;
+                return outcome;
             }
         }
     }
-    if (unsaved) {
-        detail.found = true;
-        detail.playList = unsavedPlayList;
-    }
-    outcome.detail = detail;
+
+    outcome.detail = read(id);
     outcome.lastStatement = m_lastStatement;
     return outcome;
 }

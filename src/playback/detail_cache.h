@@ -15,7 +15,6 @@ struct TitleDetail
     bool found = false;          // the title has a cache row
     QString playList;            // as the site sent it
     QString description;         // as the site sent it; empty when there is none
-    bool hasDescription = false; // false while the description never arrived
 };
 
 // What one title click brought about.
@@ -32,10 +31,12 @@ struct DetailOutcome
 //
 // A row is fresh when its date is today's and its play list is not empty:
 // it is shown as it is. Otherwise the play list is requested ("Lx=Dy&Id=");
-// an answer holding a "$" replaces the row's play list and date, or makes a
-// new row, and any other answer is ignored. The description ("Lx=Nr&Id=")
-// is requested for a row that has none, normally once, when the row is made.
-// A failed request changes nothing and ends the click's requests.
+// an answer holding a "$" replaces the row's play list and date and keeps its
+// description, and any other answer is ignored. A title without a row gets
+// one only with its description ("Lx=Nr&Id="), asked for once, right after
+// an accepted play list. A failed request changes nothing and ends the
+// click's requests; a play list fetched without its description is shown
+// but not stored, so the next click asks for both again.
 //
 // Site requests wait in a local event loop, so other handlers, and other
 // loads, may run meanwhile. No statement or query is held across a wait,
@@ -59,8 +60,10 @@ private:
         QString text;
     };
     Fetched fetch(const QString &query, qint64 id, DetailOutcome &outcome);
-    bool storePlayList(qint64 id, const QString &playList, const QString &date, QString *error);
-    bool storeDescription(qint64 id, const QString &description, QString *error);
+    // Updates the row's play list and date, or makes the row with
+    // `description` when there is none (decided at the time of writing).
+    bool store(qint64 id, const QString &playList, const QString &date, const QString &description,
+               QString *error);
     QSqlDatabase database() const;
 
     QString m_connection; // looked up anew for every statement

@@ -52,10 +52,5 @@ inline QString insertCachedDetail()
 {
     return QStringLiteral("insert into vodplay (d_id, d_playurl, d_date, d_nr) values (?, ?, ?, ?)");
 }
-// A description goes only into a row that has none yet.
-inline QString fillMissingDescription()
-{
-    return QStringLiteral("update vodplay set d_nr = ? where d_id = ? and d_nr is null");
-}
 
 } // namespace kinolark::store::sql

@@ -89,11 +89,8 @@ private slots:
                                      << QVariantList{} << true;
         QTest::newRow("absent, no answer") << QVariantList{} << Reply(200, "E9$p://x").hanging() << text
                                            << QStringList{dy} << QVariantList{} << true;
-        QTest::newRow("absent, description fails: asked again later")
-            << QVariantList{} << list << Reply(503, "x") << QStringList{dy, nr}
-            << QVariantList{"E2$p://b", today, null} << true;
         QTest::newRow("fresh without description") << QVariantList{"E1$p://a", today, null} << list << text
-                                                   << QStringList{nr} << QVariantList{"E1$p://a", today, "<p>new</p>"}
+                                                   << QStringList{} << QVariantList{"E1$p://a", today, null}
                                                    << false;
         QTest::newRow("empty description is one") << QVariantList{} << list << Reply(200, "") << QStringList{dy, nr}
                                                   << QVariantList{"E2$p://b", today, ""} << false;
@@ -128,6 +125,26 @@ private slots:
         QCOMPARE(outcome.detail.description, after.value(2).toString());
     }
 
+    // The play list came, its description did not: the episodes are shown,
+    // nothing is stored, and the next click asks for both again.
+    void descriptionFails()
+    {
+        m_server.on(dy, Reply(200, "E2$p://b"));
+        m_server.on(nr, Reply(503, "x"));
+        const DetailOutcome first = cache(300).load(7);
+        QVERIFY(first.siteUnreachable);
+        QVERIFY(first.detail.found);
+        QCOMPARE(first.detail.playList, QStringLiteral("E2$p://b"));
+        QVERIFY(first.detail.description.isEmpty());
+        QVERIFY(row(*m_catalogue).isEmpty());
+
+        m_server.on(nr, Reply(200, "d"));
+        const DetailOutcome second = cache(300).load(7);
+        QCOMPARE(m_server.requests, (QStringList{dy, nr, dy, nr}));
+        QVERIFY(!second.siteUnreachable);
+        QCOMPARE(row(*m_catalogue), (QVariantList{"E2$p://b", today, "d"}));
+    }
+
     void sameDayThenLaterDay()
     {
         m_server.on(dy, Reply(200, "E1$p://a"));
@@ -149,12 +166,14 @@ private slots:
         QSqlQuery(m_catalogue->database())
             .exec("create trigger refuse before insert on vodplay begin select raise(abort, 'full'); end");
         m_server.on(dy, Reply(200, "E1$p://a"));
+        m_server.on(nr, Reply(200, "d"));
         const DetailOutcome outcome = cache().load(7);
         QVERIFY(outcome.storeError.contains("full"));
         QVERIFY(outcome.detail.found);
         QCOMPARE(outcome.detail.playList, QString("E1$p://a"));
+        QCOMPARE(outcome.detail.description, QString("d"));
         QVERIFY(row(*m_catalogue).isEmpty());
-        QCOMPARE(m_server.requests, QStringList{dy});
+        QCOMPARE(m_server.requests, (QStringList{dy, nr}));
     }
 
     // A second load of the same new title runs while the first waits: the
