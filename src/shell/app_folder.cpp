@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 #include <QTemporaryFile>
 
 namespace kinolark::shell {
@@ -22,17 +21,27 @@ QString resolveAppFolder(const QString &programFolder, const QString &userFolder
         return programFolder;
     if (!QDir().mkpath(userFolder))
         return programFolder;
+    return userFolder;
+}
+
+void provideSuppliedFiles(const QString &appFolder, const QStringList &sources)
+{
     const QStringList supplied{QStringLiteral("tv.htm"), QStringLiteral("data.db")};
     for (const QString &name : supplied) {
-        const QString from = programFolder + QLatin1Char('/') + name;
-        const QString to = userFolder + QLatin1Char('/') + name;
-        if (QFileInfo::exists(from) && !QFileInfo::exists(to)) {
-            QFile::copy(from, to);
-            // A copy from a read-only install keeps its read-only bits.
-            QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+        const QString to = appFolder + QLatin1Char('/') + name;
+        if (QFileInfo::exists(to))
+            continue;
+        for (const QString &source : sources) {
+            const QString from = source + QLatin1Char('/') + name;
+            if (!QFileInfo(from).isFile())
+                continue;
+            if (QFile::copy(from, to)) {
+                // A copy from a read-only install keeps its read-only bits.
+                QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+            }
+            break;
         }
     }
-    return userFolder;
 }
 
 } // namespace kinolark::shell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kinolark::shell {
 
@@ -8,10 +9,13 @@ namespace kinolark::shell {
 bool isWritableFolder(const QString &folder);
 
 // The folder the program keeps its pages and catalogue in: the program's own
-// folder, or `userFolder` when the program's folder is not writable (a
-// system-wide install). The files supplied beside the program (the live TV
-// page and a catalogue) are copied to `userFolder` the first time, so nothing
-// shipped with the program is lost.
+// folder, or `userFolder` (created if need be) when the program's folder is
+// not writable, as after a system-wide install.
 QString resolveAppFolder(const QString &programFolder, const QString &userFolder);
+
+// Copies the files supplied with the program (the live TV page, a catalogue)
+// into `appFolder` where they are missing there, taking each from the first
+// of `sources` that has it. A file already in `appFolder` is never replaced.
+void provideSuppliedFiles(const QString &appFolder, const QStringList &sources);
 
 } // namespace kinolark::shell

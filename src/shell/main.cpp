@@ -33,15 +33,18 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kinolark"));
     QApplication::setApplicationVersion(QStringLiteral(KINOLARK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("kinolark"));
+    QApplication::setDesktopFileName(QStringLiteral("com.lumovane.kinolark"));
 
     QNetworkAccessManager network;
     shell::MessageBoxSink messages;
 
     shell::Services services;
+    const QString programFolder = QCoreApplication::applicationDirPath();
     services.appFolder = shell::resolveAppFolder(
-        QCoreApplication::applicationDirPath(),
-        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+        programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    // Beside the program in a build, in the data folder after an install.
+    shell::provideSuppliedFiles(services.appFolder,
+                                {programFolder, programFolder + QStringLiteral("/" KINOLARK_DATA_FROM_BIN)});
     services.site = site::siteAddress();
     services.network = &network;
     services.makeBrowser = [](QWidget *parent) { return new shell::WebEngineBrowser(parent); };

@@ -5,6 +5,7 @@
 #include "shell/message_sink.h"
 #include "shell/notice_page.h"
 #include "shell/template_box.h"
+#include "shell/window_hook.h"
 #include "site/site_address.h"
 #include "store/today.h"
 #include "text/ansi_file.h"
@@ -15,12 +16,20 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+
+// The icons are compiled into this library; it must say so itself, outside
+// any namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(kinolark);
+}
 
 namespace kinolark::shell {
 
@@ -59,12 +68,18 @@ frmMain::frmMain(Services services, QWidget *parent)
 {
     if (!m_services.today)
         m_services.today = &store::todayString;
+    initResources();
     setObjectName(QStringLiteral("frmMain"));
+    QIcon icon;
+    for (int size : {16, 48, 128})
+        icon.addFile(QStringLiteral(":/icons/kinolark-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     setWindowTitle(QStringLiteral("Lumovane ") + m_services.site);
     // The controls have fixed places; the window keeps the size they fill.
     setFixedSize(clientWidth, clientHeight);
     createControls();
     connectBrowseHandlers();
+    setUpTitleDetail();
 }
 
 frmMain::~frmMain()
@@ -243,7 +258,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::hookEpisodeList()
 {
-    // The episode list's hook is installed here.
+    HookWindow(ListView1);
 }
 
 } // namespace kinolark::shell

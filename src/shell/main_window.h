@@ -6,15 +6,25 @@
 #include "store/catalogue.h"
 
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
+
+#include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QListWidgetItem;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+
+namespace kinolark::playback {
+struct TitleDetail;
+}
 
 namespace kinolark::shell {
 
@@ -54,6 +64,16 @@ public:
     // The titles behind TreeView2.
     browse::TitleListModel &titleModel() { return m_titles; }
 
+    // A title's detail and its episodes (main_window_detail.cpp).
+    void TreeView2_NodeClick();
+    void ListView1_Click();
+    void ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, const QPoint &pos);
+    // The context menu of an episode; none for a place without an episode.
+    std::unique_ptr<QMenu> episodeMenu(QListWidgetItem *item);
+    // A title click still waiting for the site leaves the window alone from
+    // now on (what it fetched is still cached).
+    void forgetPendingTitle() { ++m_titleGeneration; }
+
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
     QGroupBox *frmSearch = nullptr;
@@ -72,6 +92,8 @@ public:
     QString strSql;      // text of the last statement issued
     QString strEndpoint; // base of every site request
     QString strAnswer;   // text of the last site answer
+    // The current title's play addresses by play-list line; at least 1501.
+    QVector<QString> PlayUrls = QVector<QString>(1501);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -85,11 +107,16 @@ private:
     // Step of the start-up: the hook on the episode list.
     void hookEpisodeList();
     void message(const QString &text);
+    void setUpTitleDetail();
+    void showTitleDetail(const playback::TitleDetail &detail);
+    std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
+    void openEpisodeExternally(const QString &address);
     QString appFile(const QString &name) const;
 
     Services m_services;
     browse::TitleListModel m_titles;
     bool m_loaded = false;
+    quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
 };
 
 } // namespace kinolark::shell

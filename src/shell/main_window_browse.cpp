@@ -34,6 +34,9 @@ void frmMain::connectBrowseHandlers()
 
 void frmMain::TreeView1_NodeClick()
 {
+    // The window goes back to browsing: a title click still waiting for the
+    // site must not fill it in afterwards.
+    forgetPendingTitle();
     txtSearch->clear();
     setWindowTitle(QStringLiteral("Lumovane ") + m_services.site);
     txtNr->hide();

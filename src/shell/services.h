@@ -7,6 +7,7 @@
 #include <functional>
 
 class QNetworkAccessManager;
+class QUrl;
 
 namespace kinolark::shell {
 
@@ -23,6 +24,8 @@ struct Services
     MessageSink *messages = nullptr;
     std::function<QString()> today;    // today's date string
     int requestTimeoutMs = 30000;
+    // Hands an address to the desktop's handler for its scheme.
+    std::function<bool(const QUrl &)> openUrl;
 };
 
 } // namespace kinolark::shell

@@ -52,14 +52,22 @@ QString BytesToText(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return QString();
+    // Stateless: a character cut off at the end shows as a replacement
+    // character instead of silently waiting for bytes that never come.
     if (IsUtf8Bytes(bytes)) {
-        QStringDecoder utf8(QStringDecoder::Utf8); // drops a leading byte-order mark
+        // Drops a leading byte-order mark.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
         return utf8.decode(bytes);
     }
-    QStringDecoder gbk("GBK");
+    QStringDecoder gbk("GBK", QStringConverter::Flag::Stateless);
     if (!gbk.isValid())
         return QString();
-    return gbk.decode(bytes);
+    // The GBK decoder keeps a lead byte at the very end for a trail byte
+    // that never comes; a final line feed makes it give that byte up as a
+    // replacement character, and is then taken off again.
+    QString text = gbk.decode(bytes + '\n');
+    text.chop(1);
+    return text;
 }
 
 } // namespace kinolark::site

@@ -35,6 +35,24 @@ inline QString selectWatermark()
     return QStringLiteral("select vod_id from vod order by vod_id desc limit 1");
 }
 
+// The per-title cache of play lists and descriptions.
+inline QString selectCachedPlayList()
+{
+    return QStringLiteral("select d_date, d_playurl from vodplay where d_id = ?");
+}
+inline QString selectCachedDetail()
+{
+    return QStringLiteral("select d_id, d_playurl, d_nr from vodplay where d_id = ?");
+}
+inline QString updateCachedPlayList()
+{
+    return QStringLiteral("update vodplay set d_playurl = ?, d_date = ? where d_id = ?");
+}
+inline QString insertCachedDetail()
+{
+    return QStringLiteral("insert into vodplay (d_id, d_playurl, d_date, d_nr) values (?, ?, ?, ?)");
+}
+
 // The sync: which of the ids it received are there already, the new titles,
 // and the day it ran.
 inline QString selectTitleIdsBetween()

@@ -34,6 +34,7 @@ private slots:
         QVERIFY(!isWritableFolder(program.path()));
 
         QCOMPARE(resolveAppFolder(program.path(), userFolder), userFolder);
+        provideSuppliedFiles(userFolder, {program.path()});
         QCOMPARE(readAll(userFolder + QStringLiteral("/tv.htm")), QByteArrayLiteral("<p>tv</p>"));
         QCOMPARE(readAll(userFolder + QStringLiteral("/data.db")), QByteArrayLiteral("catalogue"));
         QVERIFY(isWritableFolder(userFolder));
@@ -41,8 +42,27 @@ private slots:
         // A catalogue the user already has is never replaced by the shipped one.
         QVERIFY(writeAll(userFolder + QStringLiteral("/data.db"), QByteArrayLiteral("mine")));
         QCOMPARE(resolveAppFolder(program.path(), userFolder), userFolder);
+        provideSuppliedFiles(userFolder, {program.path()});
         QCOMPARE(readAll(userFolder + QStringLiteral("/data.db")), QByteArrayLiteral("mine"));
         undo();
+    }
+
+    // An install keeps the page in its data folder; the first source that has
+    // a file wins, and a file already in place stays.
+    void suppliedFilesFromInstallFolders()
+    {
+        QTemporaryDir app, bin, share;
+        QVERIFY(writeAll(share.filePath("tv.htm"), "shared"));
+        provideSuppliedFiles(app.path(), {bin.path(), share.path()});
+        QCOMPARE(readAll(app.filePath("tv.htm")), QByteArray("shared"));
+        QVERIFY(!QFileInfo::exists(app.filePath("data.db")));
+        QVERIFY(writeAll(bin.filePath("tv.htm"), "beside the program"));
+        QVERIFY(QFile::remove(app.filePath("tv.htm")));
+        provideSuppliedFiles(app.path(), {bin.path(), share.path()});
+        QCOMPARE(readAll(app.filePath("tv.htm")), QByteArray("beside the program"));
+        QVERIFY(writeAll(share.filePath("tv.htm"), "newer"));
+        provideSuppliedFiles(app.path(), {share.path()});
+        QCOMPARE(readAll(app.filePath("tv.htm")), QByteArray("beside the program"));
     }
 
     void missingProgramFolderFallsBack()

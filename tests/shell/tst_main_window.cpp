@@ -89,6 +89,8 @@ private slots:
         QCOMPARE(w.cmdSearch->text(), QStringLiteral("查询"));
         QVERIFY(w.txtSearch->text().isEmpty());
         QVERIFY(w.txtNr->toPlainText().isEmpty());
+        QVERIFY(w.windowIcon().availableSizes().contains(QSize(16, 16)));
+        QVERIFY(!w.windowIcon().pixmap(16, 16).isNull());
     }
 
     void fonts_data()

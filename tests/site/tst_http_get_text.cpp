@@ -133,6 +133,8 @@ private slots:
         QTest::newRow("gbk") << QByteArray::fromHex("d6d0cec4") << QStringLiteral("中文");
         QTest::newRow("gbk beyond gb2312") << QByteArray::fromHex("eb8a41") << QStringLiteral("電A");
         QTest::newRow("emoji") << QStringLiteral("a😀b").toUtf8() << QStringLiteral("a😀b");
+        QTest::newRow("gbk cut at the end") << QByteArray::fromHex("d6d0ce") << QStringLiteral("中\ufffd");
+        QTest::newRow("lone gbk lead byte") << QByteArray::fromHex("8a") << QStringLiteral("\ufffd");
     }
     void decoding()
     {

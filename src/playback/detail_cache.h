@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QNetworkAccessManager;
+class QSqlDatabase;
+
+namespace kinolark::playback {
+
+// A title's cached detail as the display needs it.
+struct TitleDetail
+{
+    bool found = false;          // the title has a cache row
+    QString playList;            // as the site sent it
+    QString description;         // as the site sent it; empty when there is none
+};
+
+// What one title click brought about.
+struct DetailOutcome
+{
+    TitleDetail detail;           // what to show
+    bool siteUnreachable = false; // a request failed; nothing of it was stored
+    QString storeError;           // a write failed; `detail` still holds what was fetched
+    QString lastAnswer;           // text of the last answer received
+    QString lastStatement;        // text of the last statement issued
+};
+
+// The per-title cache of play lists and descriptions (table vodplay).
+//
+// A row is fresh when its date is today's and its play list is not empty:
+// it is shown as it is. Otherwise the play list is requested ("Lx=Dy&Id=");
+// an answer holding a "$" replaces the row's play list and date and keeps its
+// description, and any other answer is ignored. A title without a row gets
+// one only with its description ("Lx=Nr&Id="), asked for once, right after
+// an accepted play list. A failed request changes nothing and ends the
+// click's requests; a play list fetched without its description is shown
+// but not stored, so the next click asks for both again.
+//
+// Site requests wait in a local event loop, so other handlers, and other
+// loads, may run meanwhile. No statement or query is held across a wait,
+// and what is written depends on the row as it is at the time of writing.
+class DetailCache
+{
+public:
+    DetailCache(const QSqlDatabase &database, QNetworkAccessManager &network, QString endpoint,
+                std::function<QString()> today, int timeoutMs = 30000);
+
+    // Refreshes the title's row as needed and answers what to show.
+    DetailOutcome load(qint64 id);
+
+    // The title's row as stored.
+    TitleDetail read(qint64 id);
+
+private:
+    struct Fetched
+    {
+        bool ok = false;
+        QString text;
+    };
+    Fetched fetch(const QString &query, qint64 id, DetailOutcome &outcome);
+    // Updates the row's play list and date, or makes the row with
+    // `description` when there is none (decided at the time of writing).
+    bool store(qint64 id, const QString &playList, const QString &date, const QString &description,
+               QString *error);
+    QSqlDatabase database() const;
+
+    QString m_connection; // looked up anew for every statement
+    QNetworkAccessManager &m_network;
+    QString m_endpoint;
+    std::function<QString()> m_today;
+    int m_timeoutMs;
+    QString m_lastStatement;
+};
+
+} // namespace kinolark::playback

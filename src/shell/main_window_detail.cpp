@@ -1,0 +1,239 @@
+// A title's detail, its episodes and the play page.
+#include "shell/main_window.h"
+
+#include "playback/detail_cache.h"
+#include "playback/play_list.h"
+#include "playback/play_page.h"
+#include "shell/browser.h"
+#include "shell/enter_key_filter.h"
+#include "shell/template_box.h"
+#include "text/html_to_text.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace kinolark::shell {
+
+namespace {
+
+// Where an episode item keeps its key, "Pid" followed by its play-list line.
+constexpr int episodeKeyRole = Qt::UserRole;
+
+QString episodeKeyPrefix()
+{
+    return QStringLiteral("Pid");
+}
+
+// Passes a widget's events to a function first; the function answers
+// whether the event is used up.
+class EventHook : public QObject
+{
+public:
+    using Handler = std::function<bool(QEvent *)>;
+
+    EventHook(QObject *target, Handler handler)
+        : QObject(target)
+        , m_handler(std::move(handler))
+    {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return m_handler(event); }
+
+private:
+    Handler m_handler;
+};
+
+// An episode name keeps the line feed a CR LF play list leaves at its start;
+// the list shows every name on one line all the same.
+class EpisodeDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        // The base class has turned line feeds into line separators.
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        for (const QChar c : {QChar(QChar::LineSeparator), QChar(u'\n'), QChar(u'\r')})
+            text.remove(c);
+        return text;
+    }
+};
+
+QString siteUnreachableText()
+{
+    return QStringLiteral("无法连接影片网站，请稍后再试。");
+}
+
+} // namespace
+
+void frmMain::setUpTitleDetail()
+{
+    Text1->setText(playback::playPageTemplate(m_services.site));
+    if (!m_services.openUrl)
+        m_services.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+
+    // A click, or Enter on the selected title, acts on the title.
+    connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
+    TreeView2->installEventFilter(new EnterKeyFilter(TreeView2, [this] { TreeView2_NodeClick(); }));
+
+    ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
+    connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
+    ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
+    new EventHook(ListView1->viewport(), [this](QEvent *event) {
+        if (event->type() == QEvent::MouseMove) {
+            const auto *move = static_cast<const QMouseEvent *>(event);
+            ListView1_MouseMove(move->buttons(), move->modifiers(), move->position().toPoint());
+        }
+        return false;
+    });
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        if (const std::unique_ptr<QMenu> menu = episodeMenu(ListView1->itemAt(pos)))
+            menu->exec(ListView1->viewport()->mapToGlobal(pos));
+    });
+}
+
+void frmMain::TreeView2_NodeClick()
+{
+    // The selected title; were there several, the last one in the list.
+    QModelIndex node;
+    const QModelIndexList selected = TreeView2->selectionModel()->selectedRows();
+    for (const QModelIndex &index : selected) {
+        if (!node.isValid() || index.row() > node.row())
+            node = index;
+    }
+    if (!node.isValid())
+        return;
+    const qint64 id = node.data(browse::TitleListModel::IdRole).toLongLong();
+    const QString name = node.data(Qt::DisplayRole).toString();
+
+    const quint64 generation = ++m_titleGeneration;
+    WebBrowser1->navigate(homePage());
+    ListView1->clear();
+    setWindowTitle(QStringLiteral("当前选择的电影是：") + name);
+    txtSearch->setText(name);
+
+    std::unique_ptr<QNetworkAccessManager> own;
+    if (!m_services.network)
+        own = std::make_unique<QNetworkAccessManager>();
+    QNetworkAccessManager &network = m_services.network ? *m_services.network : *own;
+    const QPointer<frmMain> alive(this);
+    playback::DetailCache cache(conn.database(), network, strEndpoint, m_services.today,
+                                m_services.requestTimeoutMs);
+    // Other clicks may run while this waits for the site.
+    const playback::DetailOutcome outcome = cache.load(id);
+
+    // A newer click, a category click or the closing of the window owns the
+    // window now; what this click fetched is cached all the same.
+    if (!alive || generation != m_titleGeneration || !conn.isOpen())
+        return;
+    strSql = outcome.lastStatement;
+    if (!outcome.lastAnswer.isNull())
+        strAnswer = outcome.lastAnswer;
+
+    if (!outcome.detail.found) {
+        // The message leaves the description of the title before as it was.
+        message(outcome.siteUnreachable ? siteUnreachableText() : QStringLiteral("暂无播放地址"));
+        return;
+    }
+    showTitleDetail(outcome.detail);
+    if (!outcome.storeError.isEmpty())
+        message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
+}
+
+void frmMain::showTitleDetail(const playback::TitleDetail &detail)
+{
+    txtNr->setVisible(true);
+    txtNr->setPlainText(text::HtmlToText(detail.description));
+
+    const playback::PlayList list = playback::PlayList::parse(detail.playList);
+    PlayUrls = list.addressTable();
+    const QVector<playback::Episode> &episodes = list.episodes();
+    ListView1->setUpdatesEnabled(false);
+    // The last line of the play list comes first.
+    for (auto episode = episodes.crbegin(); episode != episodes.crend(); ++episode) {
+        auto *item = new QListWidgetItem(episode->name);
+        item->setData(episodeKeyRole, QString(episodeKeyPrefix() + QString::number(episode->line)));
+        ListView1->addItem(item);
+    }
+    ListView1->setUpdatesEnabled(true);
+}
+
+std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) const
+{
+    if (!item)
+        return std::nullopt;
+    bool ok = false;
+    const int index = item->data(episodeKeyRole).toString().remove(episodeKeyPrefix()).toInt(&ok);
+    if (!ok || index < 0 || index >= PlayUrls.size())
+        return std::nullopt;
+    return PlayUrls.at(index);
+}
+
+void frmMain::ListView1_Click()
+{
+    // Anything amiss ends the click quietly, leaving the window as it was.
+    const QList<QListWidgetItem *> selected = ListView1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const std::optional<QString> address = episodeAddress(selected.constFirst());
+    if (!address)
+        return;
+    const QString page = appFile(QStringLiteral("play.htm"));
+    if (!playback::writePlayPage(page, Text1->text(), *address))
+        return;
+    txtNr->hide();
+    // Through a blank page, so the same episode clicked again loads afresh.
+    WebBrowser1->navigate(QStringLiteral("about:blank"));
+    WebBrowser1->navigate(page);
+}
+
+void frmMain::ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, const QPoint &pos)
+{
+    Q_UNUSED(shift);
+    Q_UNUSED(pos);
+    if (buttons != Qt::LeftButton)
+        return;
+    if (QWidget *grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+}
+
+std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
+{
+    const std::optional<QString> address = episodeAddress(item);
+    if (!address || address->isEmpty())
+        return nullptr;
+    auto menu = std::make_unique<QMenu>(this);
+    QAction *open = menu->addAction(QStringLiteral("用外部播放器打开"));
+    connect(open, &QAction::triggered, this, [this, url = *address] { openEpisodeExternally(url); });
+    QAction *copy = menu->addAction(QStringLiteral("复制播放地址"));
+    connect(copy, &QAction::triggered, this, [url = *address] { QGuiApplication::clipboard()->setText(url); });
+    return menu;
+}
+
+void frmMain::openEpisodeExternally(const QString &address)
+{
+    const QUrl url(address, QUrl::TolerantMode);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        message(QStringLiteral("这个播放地址无法用外部播放器打开：%1").arg(address));
+        return;
+    }
+    if (!m_services.openUrl(url))
+        message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(address));
+}
+
+} // namespace kinolark::shell

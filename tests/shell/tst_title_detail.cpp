@@ -1,0 +1,304 @@
+#include "playback/play_page.h"
+#include "scripted_server.h"
+#include "shell/template_box.h"
+#include "store/catalogue.h"
+#include "temp_folder.h"
+#include "text/ansi_file.h"
+#include "window_fixture.h"
+
+#include <QClipboard>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSqlQuery>
+#include <QtTest>
+
+using kinolark::shell::frmMain;
+using Reply = ScriptedServer::Reply;
+
+namespace {
+
+const QString dy7 = "Lx=Dy&Id=7";
+
+QStringList column(QListWidget *list, int role)
+{
+    QStringList values;
+    for (int i = 0; i < list->count(); ++i)
+        values << list->item(i)->data(role).toString();
+    return values;
+}
+
+QListWidgetItem *episode(frmMain &w, const QString &key)
+{
+    for (int i = 0; i < w.ListView1->count(); ++i) {
+        if (w.ListView1->item(i)->data(Qt::UserRole).toString() == key)
+            return w.ListView1->item(i);
+    }
+    return nullptr;
+}
+
+void selectTitle(frmMain &w, int row)
+{
+    w.TreeView2->setCurrentIndex(w.titleModel().index(row));
+}
+
+} // namespace
+
+class tst_TitleDetail : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(m_server.listen()); }
+    void init()
+    {
+        m_server.requests.clear();
+        m_server.handler = nullptr;
+        m_server.on(dy7, Reply(200, "E0$p://a\rE1$p://b\rE2$p://c"));
+        m_server.on("Lx=Nr&Id=7", Reply(200, "<p>天下</p>简介"));
+        m_server.on("Lx=Dy&Id=8", Reply(200, "F0$p://x\rF1$p://y"));
+        m_server.on("Lx=Nr&Id=8", Reply(200, "eight"));
+    }
+
+    void showsTitleOnClick()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect rect = w.TreeView2->visualRect(w.titleModel().index(0));
+        QTest::mouseClick(w.TreeView2->viewport(), Qt::LeftButton, {}, rect.center());
+        QTRY_COMPARE(w.ListView1->count(), 3);
+        QCOMPARE(column(w.ListView1, Qt::DisplayRole), (QStringList{"E2", "E1", "E0"}));
+        QCOMPARE(column(w.ListView1, Qt::UserRole), (QStringList{"Pid2", "Pid1", "Pid0"}));
+        // A name that starts with a line feed still takes one line.
+        w.ListView1->addItem("\nE9");
+        QCOMPARE(w.ListView1->visualItemRect(w.ListView1->item(3)).height(),
+                 w.ListView1->visualItemRect(w.ListView1->item(0)).height());
+        delete w.ListView1->takeItem(3);
+        QCOMPARE(w.windowTitle(), QString("当前选择的电影是：天下"));
+        QCOMPARE(w.txtSearch->text(), QString("天下"));
+        QVERIFY(w.txtNr->isVisible());
+        QCOMPARE(w.txtNr->toPlainText(), QString(" 天下\n简介"));
+        QCOMPARE(w.PlayUrls.size(), 1501);
+        QCOMPARE(w.PlayUrls.mid(0, 4), (QVector<QString>{"p://a", "p://b", "p://c", ""}));
+        QCOMPARE(f.browser1()->current(), f.file("home.htm"));
+        QVERIFY(f.messages.texts.isEmpty());
+        QCOMPARE(m_server.requests, (QStringList{dy7, "Lx=Nr&Id=7"}));
+        // Enter on the selected title acts like a click: same day, no request.
+        w.ListView1->clear();
+        QTest::keyClick(w.TreeView2, Qt::Key_Return);
+        QCOMPARE(w.ListView1->count(), 3);
+        QCOMPARE(m_server.requests.size(), 2);
+    }
+
+    void noEpisodesKeepsDescription_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no list") << Reply(200, "none") << "暂无播放地址";
+        QTest::newRow("site fails") << Reply(500, "F0$p://x") << "无法连接影片网站，请稍后再试。";
+    }
+    void noEpisodesKeepsDescription()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(QString, text);
+        m_server.on("Lx=Dy&Id=8", reply);
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        click(w, 0);
+        click(w, 1);
+        QCOMPARE(f.messages.texts, QStringList{text});
+        QCOMPARE(w.ListView1->count(), 0);
+        QCOMPARE(w.txtNr->toPlainText(), QString(" 天下\n简介"));
+        QCOMPARE(w.windowTitle(), QString("当前选择的电影是：无名"));
+        QCOMPARE(m_server.count("Lx=Nr&Id=8"), 0);
+    }
+
+    void staleRowShownWhenSiteFails()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        QSqlQuery query(w.conn.database());
+        QVERIFY(query.exec("insert into vodplay values (7, 'E0$p://old', '2026/12/6', 'd')"));
+        m_server.on(dy7, Reply(503, "busy"));
+        click(w, 0);
+        QCOMPARE(column(w.ListView1, Qt::DisplayRole), QStringList{"E0"});
+        QVERIFY(f.messages.texts.isEmpty());
+    }
+
+    void playsEpisode()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        click(w, 0);
+        const QString page = f.file("play.htm");
+        for (int round = 0; round < 2; ++round) {
+            f.navigations.clear();
+            const QRect rect = w.ListView1->visualItemRect(episode(w, "Pid1"));
+            QTest::mouseClick(w.ListView1->viewport(), Qt::LeftButton, {}, rect.center());
+            QCOMPARE(f.navigations, (RecordingBrowser::Log{{"WebBrowser1", "about:blank"}, {"WebBrowser1", page}}));
+            QVERIFY(!w.txtNr->isVisible());
+            QCOMPARE(readAll(page), kinolark::text::toAnsi(kinolark::playback::playPageText(w.Text1->text(), "p://b")) + "\r\n");
+            QFile::remove(page);
+        }
+        // Enter plays the selected episode too.
+        w.ListView1->setCurrentItem(episode(w, "Pid0"));
+        QTest::keyClick(w.ListView1, Qt::Key_Enter);
+        QVERIFY(readAll(page).contains("'p://a'"));
+        QVERIFY(f.messages.texts.isEmpty());
+    }
+
+    void episodeClickThatCannotPlay()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.ListView1_Click(); // nothing selected
+        click(w, 0);
+        QVERIFY(QDir().mkpath(f.file("play.htm"))); // cannot be written
+        w.ListView1->setCurrentItem(episode(w, "Pid2"));
+        f.navigations.clear();
+        w.ListView1_Click();
+        QVERIFY(f.navigations.isEmpty());
+        QVERIFY(!w.txtNr->isHidden());
+        QVERIFY(f.messages.texts.isEmpty());
+        QCOMPARE(w.Text1->text(), kinolark::playback::playPageTemplate(m_server.site()));
+    }
+
+    // Title 7's answer is slow; something else happens while it waits.
+    void overlappingClicks_data()
+    {
+        QTest::addColumn<bool>("secondTitle"); // else a category click
+        QTest::newRow("second title") << true;
+        QTest::newRow("category") << false;
+    }
+    void overlappingClicks()
+    {
+        QFETCH(bool, secondTitle);
+        m_server.on(dy7, Reply(200, "E0$p://a\rE1$p://b\rE2$p://c").delay(400));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        bool started = false;
+        QObject context;
+        connect(&m_server, &ScriptedServer::requested, &context, [&](const QString &query) {
+            if (query != dy7 || std::exchange(started, true))
+                return;
+            QTimer::singleShot(0, &context, [&] {
+                if (secondTitle) {
+                    click(w, 1);
+                } else {
+                    w.TreeView1->setCurrentItem(f.node("dy"));
+                    w.TreeView1_NodeClick();
+                }
+            });
+        });
+        click(w, 0);
+        QVERIFY(started);
+        if (secondTitle) {
+            QCOMPARE(w.windowTitle(), QString("当前选择的电影是：无名"));
+            QCOMPARE(column(w.ListView1, Qt::UserRole), (QStringList{"Pid1", "Pid0"}));
+            QCOMPARE(w.txtNr->toPlainText(), QString("eight"));
+            QCOMPARE(w.PlayUrls.at(0), QString("p://x"));
+        } else {
+            QCOMPARE(w.windowTitle(), "Lumovane " + m_server.site());
+            QCOMPARE(w.ListView1->count(), 0);
+            QVERIFY(w.txtNr->isHidden());
+        }
+        QVERIFY(f.messages.texts.isEmpty());
+        // The older click still cached what it fetched.
+        QSqlQuery query(w.conn.database());
+        QVERIFY(query.exec("select d_nr from vodplay where d_id = 7") && query.next());
+        QCOMPARE(query.value(0).toString(), QString("<p>天下</p>简介"));
+    }
+
+    void mouseMoveReleasesGrab_data()
+    {
+        QTest::addColumn<Qt::MouseButtons>("buttons");
+        QTest::addColumn<bool>("released");
+        QTest::newRow("left") << Qt::MouseButtons(Qt::LeftButton) << true;
+        QTest::newRow("right") << Qt::MouseButtons(Qt::RightButton) << false;
+        QTest::newRow("both") << (Qt::LeftButton | Qt::RightButton) << false;
+        QTest::newRow("none") << Qt::MouseButtons() << false;
+    }
+    void mouseMoveReleasesGrab()
+    {
+        QFETCH(Qt::MouseButtons, buttons);
+        QFETCH(bool, released);
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The offscreen platform warns, yet keeps track of the grab.
+        for (int i = 0; i < 2; ++i)
+            QTest::ignoreMessage(QtWarningMsg, "This plugin does not support grabbing the mouse");
+        w.ListView1->grabMouse();
+        QCOMPARE(QWidget::mouseGrabber(), static_cast<QWidget *>(w.ListView1));
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), w.ListView1->viewport()->mapToGlobal(QPointF(5, 5)),
+                         Qt::NoButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(w.ListView1->viewport(), &move);
+        QCOMPARE(QWidget::mouseGrabber() == nullptr, released);
+        w.ListView1->releaseMouse();
+    }
+
+    void episodeMenu_data()
+    {
+        QTest::addColumn<bool>("handled");
+        QTest::newRow("player found") << true;
+        QTest::newRow("no player") << false;
+    }
+    void episodeMenu()
+    {
+        QFETCH(bool, handled);
+        WindowFixture f(m_server.site());
+        QList<QUrl> opened;
+        f.services.openUrl = [&](const QUrl &url) {
+            opened << url;
+            return handled;
+        };
+        frmMain &w = open(f);
+        QVERIFY(!w.episodeMenu(nullptr));
+        click(w, 0);
+        const std::unique_ptr<QMenu> menu = w.episodeMenu(episode(w, "Pid1"));
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().at(0)->text(), QString("用外部播放器打开"));
+        QCOMPARE(menu->actions().at(1)->text(), QString("复制播放地址"));
+        menu->actions().at(0)->trigger();
+        QCOMPARE(opened, QList<QUrl>{QUrl("p://b")});
+        QCOMPARE(f.messages.texts.size(), handled ? 0 : 1);
+        menu->actions().at(1)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("p://b"));
+    }
+
+private:
+    // A window whose catalogue was synced today, listing three titles.
+    frmMain &open(WindowFixture &f)
+    {
+        {
+            kinolark::store::Catalogue catalogue;
+            catalogue.open(f.file("data.db"));
+            QSqlQuery query(catalogue.database());
+            query.prepare("update cdate set up_date = ?");
+            query.addBindValue(f.today);
+            query.exec();
+        }
+        frmMain &w = f.make();
+        w.Form_Load();
+        w.titleModel().setTitles({{7, "天下"}, {8, "无名"}, {9, "英雄"}});
+        return w;
+    }
+    void click(frmMain &w, int row)
+    {
+        selectTitle(w, row);
+        w.TreeView2_NodeClick();
+    }
+
+    ScriptedServer m_server;
+};
+
+QTEST_MAIN(tst_TitleDetail)
+#include "tst_title_detail.moc"
