@@ -1,0 +1,107 @@
+#include "program_process.h"
+#include "sample_catalogue.h"
+#include "sample_site_process.h"
+#include "store/today.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using kinolark::sample::SampleCatalogue;
+using kinolark::sample::SampleTitle;
+
+namespace {
+
+constexpr int titleCount = 200000;
+constexpr int waitMs = 180000; // generous: the sanitizer build is slow
+
+// The catalogue queries the site was sent, in order.
+QStringList catalogueRequests(const QString &log)
+{
+    QStringList queries;
+    for (const QString &line : fileLines(log)) {
+        if (line.startsWith(QStringLiteral("/Uploads/xml.php?")))
+            queries << line.mid(int(qstrlen("/Uploads/xml.php?")));
+    }
+    return queries;
+}
+
+} // namespace
+
+// The program killed while it stores a large first sync, then started again.
+class tst_KilledSync : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killedMidTransactionThenRestarted()
+    {
+        QTemporaryDir app, home, logs;
+        QVERIFY(ProgramProcess::install(app.path()));
+        const QString log = logs.filePath(QStringLiteral("site.log"));
+        SampleSiteProcess site;
+        QVERIFY2(site.start({QStringLiteral("--titles"), QString::number(titleCount), QStringLiteral("--charset"),
+                             QStringLiteral("utf-8"), QStringLiteral("--log"), log}),
+                 qPrintable(site.error()));
+        const QString catalogue = app.filePath(QStringLiteral("data.db"));
+        const QString wal = catalogue + QStringLiteral("-wal");
+
+        // The sync writes all its titles in one transaction; once pages of it
+        // reach the log, the program is in the middle of writing it.
+        ProgramProcess first;
+        QVERIFY2(first.start(app.path(), site.site(), home.path()), qPrintable(first.process().errorString()));
+        QVERIFY2(QTest::qWaitFor([&] { return readWal(wal).frames > 0 || !first.running(); }, waitMs),
+                 "the sync never began to write");
+        QVERIFY2(first.running(), "the program ended by itself");
+        first.signal(SIGSTOP);
+        const WalState frozen = readWal(wal);
+        QVERIFY(frozen.frames > 0);
+        QVERIFY2(!frozen.committed, "stopped after the commit: the kill would prove nothing");
+        first.stop();
+        QCOMPARE(first.process().exitStatus(), QProcess::CrashExit);
+        QCOMPARE(catalogueRequests(log), QStringList{QStringLiteral("Lx=All&Id=0")});
+
+        {
+            const CatalogueReader reader(catalogue);
+            QCOMPARE(reader.value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+            // Nothing of the sync, and the day not marked.
+            QCOMPARE(reader.value(QStringLiteral("select count(*) from vod")), QStringLiteral("0"));
+            QCOMPARE(reader.column(QStringLiteral("select up_date from cdate")), QStringList{QString()});
+        }
+        QVERIFY(!QFileInfo::exists(catalogue + QStringLiteral(".new")));
+
+        // The next start syncs from the beginning and finishes: the version
+        // is asked only after the titles are committed.
+        ProgramProcess second;
+        QVERIFY2(second.start(app.path(), site.site(), home.path()), qPrintable(second.process().errorString()));
+        QVERIFY2(QTest::qWaitFor([&] { return catalogueRequests(log).contains(QStringLiteral("Lx=Up"))
+                                              || !second.running(); },
+                                 waitMs),
+                 "the second start did not finish its sync");
+        QVERIFY2(second.running(), "the program ended by itself");
+        second.stop();
+        QCOMPARE(catalogueRequests(log), (QStringList{QStringLiteral("Lx=All&Id=0"), QStringLiteral("Lx=All&Id=0"),
+                                                      QStringLiteral("Lx=Up")}));
+
+        const CatalogueReader reader(catalogue);
+        QCOMPARE(reader.value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+        QCOMPARE(reader.column(QStringLiteral("select up_date from cdate")),
+                 QStringList{kinolark::store::todayString()});
+        const SampleCatalogue expected(titleCount);
+        QStringList wanted;
+        wanted.reserve(titleCount);
+        for (const SampleTitle &t : expected.titles()) {
+            // A "$" in a name cuts it; the rest becomes the letter.
+            const QStringList parts = t.name.split(QLatin1Char('$'));
+            wanted << QStringLiteral("%1|%2|%3|%4").arg(t.id).arg(t.category).arg(
+                parts.first(), parts.size() > 1 ? parts.at(1) : t.letter);
+        }
+        const QStringList stored = reader.column(QStringLiteral(
+            "select vod_id || '|' || vod_cid || '|' || vod_name || '|' || vod_letter from vod order by vod_id"));
+        QCOMPARE(stored.size(), titleCount);
+        QCOMPARE(stored, wanted);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_KilledSync)
+#include "tst_killed_sync.moc"
