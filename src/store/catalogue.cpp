@@ -168,6 +168,16 @@ bool Catalogue::create(const QString &path)
             m_error = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
     }
     disconnect();
+    // Logs left beside a file that is gone or empty (a program killed before
+    // they were folded back) belong to no catalogue: opened with the new
+    // file, they would be played into it and corrupt it.
+    for (const QLatin1String suffix : {QLatin1String("-wal"), QLatin1String("-shm"), QLatin1String("-journal")}) {
+        const QString log = path + suffix;
+        if (ok && QFileInfo::exists(log) && !QFile::remove(log)) {
+            m_error = QStringLiteral("cannot remove the leftover %1").arg(log);
+            ok = false;
+        }
+    }
     if (ok && QFileInfo::exists(path) && !QFile::remove(path)) {
         m_error = QStringLiteral("cannot replace the empty file %1").arg(path);
         ok = false;
@@ -189,8 +199,10 @@ Catalogue::OpenResult Catalogue::open(const QString &path)
 
     OpenResult result = OpenResult::Opened;
     const QFileInfo info(path);
-    // An empty file holds nothing to lose; treat it like a missing one.
-    if (!info.exists() || (info.isFile() && info.size() == 0)) {
+    // An empty file holds nothing to lose; treat it like a missing one. Not
+    // so when its write-ahead log holds pages: all of it may be there.
+    const bool empty = info.isFile() && info.size() == 0 && QFileInfo(path + QStringLiteral("-wal")).size() == 0;
+    if (!info.exists() || empty) {
         if (!create(path))
             return OpenResult::CannotCreate;
         result = OpenResult::Created;

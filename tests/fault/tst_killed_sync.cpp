@@ -101,6 +101,47 @@ private slots:
         QCOMPARE(stored.size(), titleCount);
         QCOMPARE(stored, wanted);
     }
+
+    // Killed with the window up, after a sync whose pages are still only in
+    // the log; the user then removes the catalogue to start afresh. The log
+    // left behind belongs to no catalogue: the next start makes a new, sound
+    // one and syncs it from nothing.
+    void killedAfterSyncThenCatalogueRemoved()
+    {
+        QTemporaryDir app, home, logs;
+        QVERIFY(ProgramProcess::install(app.path()));
+        const QString log = logs.filePath(QStringLiteral("site.log"));
+        SampleSiteProcess site;
+        QVERIFY2(site.start({QStringLiteral("--titles"), QStringLiteral("2000"), QStringLiteral("--log"), log}),
+                 qPrintable(site.error()));
+        const QString catalogue = app.filePath(QStringLiteral("data.db"));
+        const QString wal = catalogue + QStringLiteral("-wal");
+        const auto versionChecks = [&] { return catalogueRequests(log).count(QStringLiteral("Lx=Up")); };
+
+        ProgramProcess first;
+        QVERIFY2(first.start(app.path(), site.site(), home.path()), qPrintable(first.process().errorString()));
+        QVERIFY2(QTest::qWaitFor([&] { return versionChecks() == 1 || !first.running(); }, waitMs),
+                 "the first start did not finish its sync");
+        QVERIFY2(first.running(), "the program ended by itself");
+        QVERIFY(readWal(wal).committed);
+        first.stop();
+        QVERIFY(QFile::remove(catalogue));
+        QVERIFY(QFileInfo::exists(wal));
+
+        ProgramProcess second;
+        QVERIFY2(second.start(app.path(), site.site(), home.path()), qPrintable(second.process().errorString()));
+        QVERIFY2(QTest::qWaitFor([&] { return versionChecks() == 2 || !second.running(); }, 60000),
+                 "the second start did not sync");
+        QVERIFY2(second.running(), "the program ended by itself");
+        second.stop();
+        QCOMPARE(catalogueRequests(log), (QStringList{QStringLiteral("Lx=All&Id=0"), QStringLiteral("Lx=Up"),
+                                                      QStringLiteral("Lx=All&Id=0"), QStringLiteral("Lx=Up")}));
+        const CatalogueReader reader(catalogue);
+        QCOMPARE(reader.value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+        QCOMPARE(reader.value(QStringLiteral("select count(*) from vod")), QStringLiteral("2000"));
+        QCOMPARE(reader.column(QStringLiteral("select up_date from cdate")),
+                 QStringList{kinolark::store::todayString()});
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_KilledSync)

@@ -224,6 +224,79 @@ private slots:
         QCOMPARE(catalogue.lastSyncDate(), QString());
     }
 
+    // A program killed before its log was folded back leaves the log beside
+    // the file. When the file itself is then removed or emptied, that log
+    // belongs to no catalogue any more.
+    void leftoverLogOfRemovedFile_data()
+    {
+        QTest::addColumn<QString>("journalMode");
+        QTest::addColumn<bool>("emptied"); // else removed
+        QTest::addColumn<bool>("created"); // else refused, and both files kept
+        QTest::newRow("removed, write-ahead log left") << QStringLiteral("wal") << false << true;
+        QTest::newRow("removed, rollback journal left") << QStringLiteral("delete") << false << true;
+        QTest::newRow("emptied, rollback journal left") << QStringLiteral("delete") << true << true;
+        // All the file held may be in the log.
+        QTest::newRow("emptied, write-ahead log left") << QStringLiteral("wal") << true << false;
+    }
+    void leftoverLogOfRemovedFile()
+    {
+        QFETCH(QString, journalMode);
+        QFETCH(bool, emptied);
+        QFETCH(bool, created);
+        const QString log = m_path + (journalMode == QStringLiteral("wal") ? QStringLiteral("-wal")
+                                                                           : QStringLiteral("-journal"));
+        {
+            Catalogue old;
+            QCOMPARE(old.open(m_path), Catalogue::OpenResult::Created);
+            QSqlQuery query(old.database());
+            QVERIFY(query.exec(QStringLiteral("pragma journal_mode=%1").arg(journalMode)));
+            QVERIFY(query.exec(QStringLiteral("pragma wal_autocheckpoint=0")));
+            QVERIFY(query.exec(QStringLiteral("pragma cache_size=1"))); // the journal fills at once
+            for (int round = 0; round < 2; ++round) {
+                QVERIFY(old.database().transaction());
+                query.prepare(QStringLiteral("insert into vod values (?, 8, ?, 'a')"));
+                for (int i = 1; i <= 3000; ++i) {
+                    query.addBindValue(round * 3000 + i);
+                    query.addBindValue(QStringLiteral("一部很长的电影名字 %1").arg(i));
+                    QVERIFY(query.exec());
+                }
+                QVERIFY(query.exec(QStringLiteral("update cdate set up_date='old day'")));
+                // The first round is in the file; the second only in its log,
+                // committed or not.
+                if (round == 0 || journalMode == QStringLiteral("wal"))
+                    QVERIFY(old.database().commit());
+                if (round == 0)
+                    QVERIFY(query.exec(QStringLiteral("pragma wal_checkpoint(truncate)")));
+            }
+            // What a kill at this moment would leave behind.
+            QVERIFY(QFile::copy(log, m_path + QStringLiteral(".saved")));
+        }
+        QVERIFY(QFile::remove(m_path));
+        QFile::remove(log);
+        QFile::remove(m_path + QStringLiteral("-shm"));
+        QVERIFY(QFile::rename(m_path + QStringLiteral(".saved"), log));
+        if (emptied)
+            QVERIFY(writeAll(m_path, QByteArray()));
+        const QByteArray logBytes = readAll(log);
+        QVERIFY(logBytes.size() > 16384);
+
+        Catalogue catalogue;
+        if (!created) {
+            QCOMPARE(catalogue.open(m_path), Catalogue::OpenResult::NotACatalogue);
+            QCOMPARE(readAll(m_path), QByteArray());
+            QCOMPARE(readAll(log), logBytes);
+            return;
+        }
+        QCOMPARE(catalogue.open(m_path), Catalogue::OpenResult::Created);
+        QCOMPARE(column(catalogue.database(), QStringLiteral("pragma integrity_check")),
+                 QStringList{QStringLiteral("ok")});
+        QCOMPARE(column(catalogue.database(), QStringLiteral("select count(*) from vod")),
+                 QStringList{QStringLiteral("0")});
+        QCOMPARE(catalogue.lastSyncDate(), QString());
+        QSqlQuery query(catalogue.database());
+        QVERIFY(query.exec(QStringLiteral("insert into vod values (1, 8, 'new', 'n')")));
+    }
+
     void cannotCreateInMissingFolder()
     {
         Catalogue catalogue;
