@@ -20,8 +20,8 @@ QStringList catalogueRequests(const QString &log)
 {
     QStringList queries;
     for (const QString &line : fileLines(log)) {
-        if (line.startsWith(QStringLiteral("/Uploads/xml.php?")))
-            queries << line.mid(int(qstrlen("/Uploads/xml.php?")));
+        if (line.startsWith("/Uploads/xml.php?"))
+            queries << line.section('?', 1);
     }
     return queries;
 }
@@ -38,13 +38,12 @@ private slots:
     {
         QTemporaryDir app, home, logs;
         QVERIFY(ProgramProcess::install(app.path()));
-        const QString log = logs.filePath(QStringLiteral("site.log"));
+        const QString log = logs.filePath("site.log");
         SampleSiteProcess site;
-        QVERIFY2(site.start({QStringLiteral("--titles"), QString::number(titleCount), QStringLiteral("--charset"),
-                             QStringLiteral("utf-8"), QStringLiteral("--log"), log}),
+        QVERIFY2(site.start({"--titles", QString::number(titleCount), "--charset", "utf-8", "--log", log}),
                  qPrintable(site.error()));
-        const QString catalogue = app.filePath(QStringLiteral("data.db"));
-        const QString wal = catalogue + QStringLiteral("-wal");
+        const QString catalogue = app.filePath("data.db");
+        const QString wal = catalogue + "-wal";
 
         // The sync writes all its titles in one transaction; once pages of it
         // reach the log, the program is in the middle of writing it.
@@ -59,45 +58,42 @@ private slots:
         QVERIFY2(!frozen.committed, "stopped after the commit: the kill would prove nothing");
         first.stop();
         QCOMPARE(first.process().exitStatus(), QProcess::CrashExit);
-        QCOMPARE(catalogueRequests(log), QStringList{QStringLiteral("Lx=All&Id=0")});
+        QCOMPARE(catalogueRequests(log), QStringList{"Lx=All&Id=0"});
 
         {
             const CatalogueReader reader(catalogue);
-            QCOMPARE(reader.value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+            QCOMPARE(reader.value("pragma integrity_check"), QString("ok"));
             // Nothing of the sync, and the day not marked.
-            QCOMPARE(reader.value(QStringLiteral("select count(*) from vod")), QStringLiteral("0"));
-            QCOMPARE(reader.column(QStringLiteral("select up_date from cdate")), QStringList{QString()});
+            QCOMPARE(reader.value("select count(*) from vod"), QString("0"));
+            QCOMPARE(reader.column("select up_date from cdate"), QStringList{QString()});
         }
-        QVERIFY(!QFileInfo::exists(catalogue + QStringLiteral(".new")));
+        QVERIFY(!QFileInfo::exists(catalogue + ".new"));
 
         // The next start syncs from the beginning and finishes: the version
         // is asked only after the titles are committed.
         ProgramProcess second;
         QVERIFY2(second.start(app.path(), site.site(), home.path()), qPrintable(second.process().errorString()));
-        QVERIFY2(QTest::qWaitFor([&] { return catalogueRequests(log).contains(QStringLiteral("Lx=Up"))
-                                              || !second.running(); },
+        QVERIFY2(QTest::qWaitFor([&] { return catalogueRequests(log).contains("Lx=Up") || !second.running(); },
                                  waitMs),
                  "the second start did not finish its sync");
         QVERIFY2(second.running(), "the program ended by itself");
         second.stop();
-        QCOMPARE(catalogueRequests(log), (QStringList{QStringLiteral("Lx=All&Id=0"), QStringLiteral("Lx=All&Id=0"),
-                                                      QStringLiteral("Lx=Up")}));
+        QCOMPARE(catalogueRequests(log), (QStringList{"Lx=All&Id=0", "Lx=All&Id=0", "Lx=Up"}));
 
         const CatalogueReader reader(catalogue);
-        QCOMPARE(reader.value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
-        QCOMPARE(reader.column(QStringLiteral("select up_date from cdate")),
-                 QStringList{kinolark::store::todayString()});
+        QCOMPARE(reader.value("pragma integrity_check"), QString("ok"));
+        QCOMPARE(reader.column("select up_date from cdate"), QStringList{kinolark::store::todayString()});
         const SampleCatalogue expected(titleCount);
         QStringList wanted;
         wanted.reserve(titleCount);
         for (const SampleTitle &t : expected.titles()) {
             // A "$" in a name cuts it; the rest becomes the letter.
             const QStringList parts = t.name.split(QLatin1Char('$'));
-            wanted << QStringLiteral("%1|%2|%3|%4").arg(t.id).arg(t.category).arg(
+            wanted << QString("%1|%2|%3|%4").arg(t.id).arg(t.category).arg(
                 parts.first(), parts.size() > 1 ? parts.at(1) : t.letter);
         }
-        const QStringList stored = reader.column(QStringLiteral(
-            "select vod_id || '|' || vod_cid || '|' || vod_name || '|' || vod_letter from vod order by vod_id"));
+        const QStringList stored = reader.column(
+            "select vod_id || '|' || vod_cid || '|' || vod_name || '|' || vod_letter from vod order by vod_id");
         QCOMPARE(stored.size(), titleCount);
         QCOMPARE(stored, wanted);
     }
@@ -110,13 +106,12 @@ private slots:
     {
         QTemporaryDir app, home, logs;
         QVERIFY(ProgramProcess::install(app.path()));
-        const QString log = logs.filePath(QStringLiteral("site.log"));
+        const QString log = logs.filePath("site.log");
         SampleSiteProcess site;
-        QVERIFY2(site.start({QStringLiteral("--titles"), QStringLiteral("2000"), QStringLiteral("--log"), log}),
-                 qPrintable(site.error()));
-        const QString catalogue = app.filePath(QStringLiteral("data.db"));
-        const QString wal = catalogue + QStringLiteral("-wal");
-        const auto versionChecks = [&] { return catalogueRequests(log).count(QStringLiteral("Lx=Up")); };
+        QVERIFY2(site.start({"--titles", "2000", "--log", log}), qPrintable(site.error()));
+        const QString catalogue = app.filePath("data.db");
+        const QString wal = catalogue + "-wal";
+        const auto versionChecks = [&] { return catalogueRequests(log).count("Lx=Up"); };
 
         ProgramProcess first;
         QVERIFY2(first.start(app.path(), site.site(), home.path()), qPrintable(first.process().errorString()));
@@ -128,19 +123,19 @@ private slots:
         QVERIFY(QFile::remove(catalogue));
         QVERIFY(QFileInfo::exists(wal));
 
+        // A catalogue brought back from the old log would count as synced
+        // today, and no request would ever come.
         ProgramProcess second;
         QVERIFY2(second.start(app.path(), site.site(), home.path()), qPrintable(second.process().errorString()));
         QVERIFY2(QTest::qWaitFor([&] { return versionChecks() == 2 || !second.running(); }, 60000),
                  "the second start did not sync");
         QVERIFY2(second.running(), "the program ended by itself");
         second.stop();
-        QCOMPARE(catalogueRequests(log), (QStringList{QStringLiteral("Lx=All&Id=0"), QStringLiteral("Lx=Up"),
-                                                      QStringLiteral("Lx=All&Id=0"), QStringLiteral("Lx=Up")}));
+        QCOMPARE(catalogueRequests(log), (QStringList{"Lx=All&Id=0", "Lx=Up", "Lx=All&Id=0", "Lx=Up"}));
         const CatalogueReader reader(catalogue);
-        QCOMPARE(reader.value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
-        QCOMPARE(reader.value(QStringLiteral("select count(*) from vod")), QStringLiteral("2000"));
-        QCOMPARE(reader.column(QStringLiteral("select up_date from cdate")),
-                 QStringList{kinolark::store::todayString()});
+        QCOMPARE(reader.value("pragma integrity_check"), QString("ok"));
+        QCOMPARE(reader.value("select count(*) from vod"), QString("2000"));
+        QCOMPARE(reader.column("select up_date from cdate"), QStringList{kinolark::store::todayString()});
     }
 };
 
