@@ -2,6 +2,7 @@
 
 #include "build_config.h"
 #include "playback/script_string.h"
+#include "text/page_text.h"
 #include "text/ansi_file.h"
 
 #include <QStringList>
@@ -21,15 +22,7 @@ QString defaultPlayerClient()
 QString playPageTemplate(const QString &site, const QString &playerScript, const QString &playerClient)
 {
     const QString tab = QStringLiteral("\t");
-    const QStringList lines{
-        QStringLiteral("<html>"),
-        QStringLiteral("<head>"),
-        QStringLiteral("<style type=\"text/css\">"),
-        QStringLiteral("body{margin-left:0px;margin-right:0px;margin-top:0px;margin-bottom:0px;}"),
-        QStringLiteral("</style>"),
-        QStringLiteral("</head>"),
-        QStringLiteral("<body oncontextmenu=self.event.returnValue=false onselectstart=\"return false\" "
-                       "STYLE=\"BACKGROUND-COLOR:#000;\">"),
+    const QStringList lines = text::pageOpening() + QStringList{
         QStringLiteral("<script language=\"javascript\">"),
         tab + QStringLiteral("var strurl='") + site + QStringLiteral("/Uploads/loading.html';"),
         tab + QStringLiteral("var BdPlayer = new Array();"),
@@ -49,10 +42,7 @@ QString playPageTemplate(const QString &site, const QString &playerScript, const
         QStringLiteral("</body>"),
         QStringLiteral("</html>"),
     };
-    QString text;
-    for (const QString &line : lines)
-        text += line + QStringLiteral("\r\n");
-    return text;
+    return text::crlfLines(lines);
 }
 
 QString playPageText(const QString &pageTemplate, const QString &address)

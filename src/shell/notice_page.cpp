@@ -1,20 +1,14 @@
 #include "shell/notice_page.h"
 
+#include "text/page_text.h"
+
 #include <QStringList>
 
 namespace kinolark::shell {
 
 QString noticePageTemplate(const QString &site)
 {
-    const QStringList lines{
-        QStringLiteral("<html>"),
-        QStringLiteral("<head>"),
-        QStringLiteral("<style type=\"text/css\">"),
-        QStringLiteral("body{margin-left:0px;margin-right:0px;margin-top:0px;margin-bottom:0px;}"),
-        QStringLiteral("</style>"),
-        QStringLiteral("</head>"),
-        QStringLiteral("<body oncontextmenu=self.event.returnValue=false onselectstart=\"return false\" "
-                       "STYLE=\"BACKGROUND-COLOR:#000;\">"),
+    const QStringList lines = text::pageOpening() + QStringList{
         QStringLiteral("<div align=\"left\"><br><b>"),
         QStringLiteral("<font color=\"ffffff\" size=3>"),
         QStringLiteral("本软件播放电影，需要安装百度影音，如果您没有安装，请下载安装："),
@@ -37,10 +31,7 @@ QString noticePageTemplate(const QString &site)
         QStringLiteral("</body>"),
         QStringLiteral("</html>"),
     };
-    QString text;
-    for (const QString &line : lines)
-        text += line + QStringLiteral("\r\n");
-    return text;
+    return text::crlfLines(lines);
 }
 
 } // namespace kinolark::shell
