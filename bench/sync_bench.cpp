@@ -151,5 +151,7 @@ int main(int argc, char *argv[])
     std::printf("  rows: kinolark %d, sqlite3 %lld\n", inserted, imported);
     std::printf("  ratio kinolark / sqlite3: %.2f (target <= 2.00) %s\n", oursMs / shellMs,
                 oursMs / shellMs <= 2.0 ? "met" : "MISSED");
+    std::printf("@row\tsync of %dk records\t%.0f ms\t%.0f ms\t%.2fx\t<= 2.0x\t%s\n", titleCount / 1000, oursMs,
+                shellMs, oursMs / shellMs, oursMs / shellMs <= 2.0 && inserted == imported ? "yes" : "NO");
     return 0;
 }

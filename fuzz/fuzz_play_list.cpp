@@ -1,5 +1,6 @@
 // Play lists: every episode comes from a line that holds "//" after a "$",
-// keeps that line's index, and the address table has a place for it.
+// keeps that line's index, every such line gives one, and the address table
+// has a place for each.
 #include "fuzz_check.h"
 #include "playback/play_list.h"
 
@@ -29,6 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(episode.address.contains(QStringLiteral("//")), "an address keeps its //");
         FUZZ_CHECK(line.contains(episode.address.section(QStringLiteral("//"), 1)), "the address comes from the line");
     }
+    // And the other way: every line with a "$" before its first "//" gives
+    // an episode.
+    int expected = 0;
+    for (const QString &line : lines) {
+        const qsizetype slashes = line.indexOf(QStringLiteral("//"));
+        if (slashes >= 0 && line.left(slashes).contains(QLatin1Char('$')))
+            ++expected;
+    }
+    FUZZ_CHECK(list.episodes().size() == expected, "no episode line is missed");
+
     const auto table = list.addressTable();
     FUZZ_CHECK(table.size() >= 1501 && table.size() >= list.lineCount(), "a place for every line");
     for (const auto &episode : list.episodes())

@@ -1,6 +1,7 @@
 #include "shell/web_engine_browser.h"
 
-#include <QUrl>
+#include <QOpenGLWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -9,26 +10,54 @@ namespace kinolark::shell {
 
 WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     : Browser(parent)
-    , m_view(new QWebEngineView(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-    setFocusProxy(m_view);
     setFocusPolicy(Qt::StrongFocus);
+    // The web view draws through the graphics card. A window that gets such a
+    // child after it is shown is made again, and flickers; a hidden one of
+    // the same kind makes the window ready for it from the start.
+    (new QOpenGLWidget(this))->hide();
+}
 
+QWebEngineView *WebEngineBrowser::view()
+{
+    if (m_view)
+        return m_view;
+    m_view = new QWebEngineView(this);
+    layout()->addWidget(m_view);
+    setFocusProxy(m_view);
     QWebEngineSettings *settings = m_view->settings();
     // The program's pages declare no charset; they are written in GBK.
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
     // They are local files that load the site's scripts and pages.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    if (!m_pending.isEmpty())
+        m_view->load(m_pending);
+    m_pending.clear();
+    m_view->show();
+    return m_view;
 }
 
 void WebEngineBrowser::navigate(const QString &address)
 {
     const bool isWebAddress = address.startsWith(QStringLiteral("about:"))
                               || address.contains(QStringLiteral("://"));
-    m_view->load(isWebAddress ? QUrl(address) : QUrl::fromLocalFile(address));
+    const QUrl url = isWebAddress ? QUrl(address) : QUrl::fromLocalFile(address);
+    if (m_view)
+        m_view->load(url);
+    else
+        m_pending = url; // a later address replaces an earlier one
+}
+
+void WebEngineBrowser::paintEvent(QPaintEvent *event)
+{
+    Browser::paintEvent(event);
+    // Made on the next turn of the event loop, once this frame is on screen.
+    if (!m_view && !m_viewQueued) {
+        m_viewQueued = true;
+        QTimer::singleShot(0, this, [this] { view(); });
+    }
 }
 
 } // namespace kinolark::shell

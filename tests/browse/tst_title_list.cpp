@@ -3,6 +3,7 @@
 #include "browse/title_list_model.h"
 
 #include <QAbstractItemModelTester>
+#include <QSqlError>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 using namespace kinolark::browse;
 
 Q_DECLARE_METATYPE(NodeSelection::Kind)
+Q_DECLARE_METATYPE(TitleStatement)
 
 class tst_TitleList : public QObject
 {
@@ -118,7 +120,97 @@ private slots:
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase("listing");
     }
+
+    // Whatever a catalogue holds, the list reads it as a plain query does.
+    void listingReadsStoredValues_data()
+    {
+        QTest::addColumn<QString>("insert");
+        QTest::addColumn<TitleStatement>("statement");
+        const TitleStatement all = TitleStatement::category(8);
+        QTest::newRow("null name") << "insert into vod values (1, 8, null, 'a')" << all;
+        QTest::newRow("empty name") << "insert into vod values (1, 8, '', 'a')" << all;
+        QTest::newRow("quote and dollar") << "insert into vod values (1, 8, 'O''Brien $5 && 50%', 'o')" << all;
+        QTest::newRow("emoji and CJK") << "insert into vod values (1, 8, '功夫 😀 熊猫', 'g')" << all;
+        QTest::newRow("number as name") << "insert into vod values (1, 8, 2012, '2')" << all;
+        QTest::newRow("real as name") << "insert into vod values (1, 8, 1.5, '1')" << all;
+        QTest::newRow("line breaks") << "insert into vod values (1, 8, 'a' || char(13, 10) || 'b', 'a')" << all;
+        QTest::newRow("large ids") << "insert into vod values (9007199254740993, 8, 'x', 'x'), (-7, 8, 'y', 'y')"
+                                   << all;
+        QTest::newRow("large category") << "insert into vod values (1, 4294967303, 'z', 'z')"
+                                        << TitleStatement::category(4294967303LL);
+        QTest::newRow("search with emoji") << "insert into vod values (1, 8, '功夫 😀 熊猫', 'g'), (2, 8, '熊猫', 'x')"
+                                           << TitleStatement::search("😀");
+        QTest::newRow("search with quote") << "insert into vod values (1, 8, 'O''Brien', 'o'), (2, 8, 'OBrien', 'o')"
+                                           << TitleStatement::search("o'b");
+        QTest::newRow("value of another type") << "insert into vod values (1, 8, 'n', 'n'), (2, 9, 'm', 'm')"
+                                               << TitleStatement{"select vod_id,vod_name from vod where vod_cid=?",
+                                                                 {QVariant(8.0)}};
+    }
+    void listingReadsStoredValues()
+    {
+        QFETCH(QString, insert);
+        QFETCH(TitleStatement, statement);
+        QTemporaryDir dir;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "values");
+            db.setDatabaseName(dir.filePath("t.db"));
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("create table vod (vod_id integer primary key, vod_cid integer, "
+                               "vod_name text collate nocase, vod_letter text collate nocase)"));
+            QVERIFY2(query.exec(insert), qPrintable(query.lastError().text()));
+
+            QVector<Title> expected;
+            QSqlQuery plain(db);
+            QVERIFY(plain.prepare(statement.sql));
+            for (const QVariant &value : statement.values)
+                plain.addBindValue(value);
+            QVERIFY(plain.exec());
+            while (plain.next())
+                expected.append({plain.value(0).toLongLong(), plain.value(1).toString()});
+            QVERIFY(!expected.isEmpty());
+
+            const TitleListing listing = listTitles(db, statement);
+            QVERIFY(listing.ok);
+            QCOMPARE(listing.titles.size(), expected.size());
+            for (qsizetype i = 0; i < expected.size(); ++i) {
+                QCOMPARE(listing.titles.at(i).id, expected.at(i).id);
+                QCOMPARE(listing.titles.at(i).name, expected.at(i).name);
+                QCOMPARE(listing.titles.at(i).name.isNull(), expected.at(i).name.isNull());
+            }
+        }
+        QSqlDatabase::removeDatabase("values");
+    }
+
+    void listingReportsEngineErrors_data()
+    {
+        QTest::addColumn<TitleStatement>("statement");
+        QTest::newRow("no such table") << TitleStatement{"select vod_id, vod_name from nothing", {}};
+        QTest::newRow("too few values") << TitleStatement{"select vod_id, vod_name from vod where vod_cid=?", {}};
+        QTest::newRow("too many values") << TitleStatement{"select vod_id, vod_name from vod", {8}};
+        QTest::newRow("fails while reading")
+            << TitleStatement{"select vod_id, json(vod_name) from vod", {}};
+    }
+    void listingReportsEngineErrors()
+    {
+        QFETCH(TitleStatement, statement);
+        QTemporaryDir dir;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "errors");
+            db.setDatabaseName(dir.filePath("t.db"));
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("create table vod (vod_id integer primary key, vod_cid integer, vod_name text)"));
+            QVERIFY(query.exec("insert into vod values (1, 8, 'a'), (2, 8, 'b')"));
+            const TitleListing listing = listTitles(db, statement);
+            QVERIFY(!listing.ok);
+            QVERIFY(listing.titles.isEmpty());
+            QVERIFY(!listing.error.isEmpty());
+        }
+        QSqlDatabase::removeDatabase("errors");
+    }
 };
+
 
 QTEST_GUILESS_MAIN(tst_TitleList)
 #include "tst_title_list.moc"
