@@ -1,5 +1,6 @@
 #include "shell/web_engine_browser.h"
 
+#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -16,8 +17,11 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     // The web view draws through the graphics card. A window that gets such a
     // child after it is shown is made again, and flickers; a hidden one of
-    // the same kind makes the window ready for it from the start.
-    (new QOpenGLWidget(this))->hide();
+    // the same kind makes the window ready for it from the start. Only where
+    // OpenGL works (the shared context exists): elsewhere such a widget
+    // brings the window down, and the view draws in software anyway.
+    if (QOpenGLContext::globalShareContext() && QOpenGLContext::globalShareContext()->isValid())
+        (new QOpenGLWidget(this))->hide();
 }
 
 QWebEngineView *WebEngineBrowser::view()
