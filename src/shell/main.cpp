@@ -3,11 +3,13 @@
 #include "shell/main_window.h"
 #include "shell/message_box_sink.h"
 #include "shell/web_engine_browser.h"
+#include "shell/web_profile.h"
 #include "site/site_address.h"
 #include "store/today.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
+#include <QWebEngineProfile>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -47,7 +49,9 @@ int main(int argc, char *argv[])
                                 {programFolder, programFolder + QStringLiteral("/" KINOLARK_DATA_FROM_BIN)});
     services.site = site::siteAddress();
     services.network = &network;
-    services.makeBrowser = [](QWidget *parent) { return new shell::WebEngineBrowser(parent); };
+    // Owned by the application, so it outlives the window's pages.
+    QWebEngineProfile *profile = shell::makeWebProfile(&app);
+    services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
     services.messages = &messages;
     services.today = &store::todayString;
 

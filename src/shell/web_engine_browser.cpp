@@ -1,16 +1,18 @@
 #include "shell/web_engine_browser.h"
 
+#include "shell/guarded_page.h"
+
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace kinolark::shell {
 
-WebEngineBrowser::WebEngineBrowser(QWidget *parent)
+WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     : Browser(parent)
+    , m_profile(profile)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -29,15 +31,11 @@ QWebEngineView *WebEngineBrowser::view()
     if (m_view)
         return m_view;
     m_view = new QWebEngineView(this);
+    m_view->setPage(new GuardedPage(m_profile, m_view));
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
-    QWebEngineSettings *settings = m_view->settings();
-    // The program's pages declare no charset; they are written in GBK.
-    settings->setDefaultTextEncoding(QStringLiteral("GBK"));
-    // They are local files that load the site's scripts and pages.
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     if (!m_pending.isEmpty())
-        m_view->load(m_pending);
+        static_cast<GuardedPage *>(m_view->page())->loadByProgram(m_pending);
     m_pending.clear();
     m_view->show();
     return m_view;
@@ -49,7 +47,7 @@ void WebEngineBrowser::navigate(const QString &address)
                               || address.contains(QStringLiteral("://"));
     const QUrl url = isWebAddress ? QUrl(address) : QUrl::fromLocalFile(address);
     if (m_view)
-        m_view->load(url);
+        static_cast<GuardedPage *>(m_view->page())->loadByProgram(url);
     else
         m_pending = url; // a later address replaces an earlier one
 }

@@ -4,6 +4,7 @@
 
 #include <QUrl>
 
+class QWebEngineProfile;
 class QWebEngineView;
 
 namespace kinolark::shell {
@@ -18,7 +19,8 @@ class WebEngineBrowser : public Browser
 {
     Q_OBJECT
 public:
-    explicit WebEngineBrowser(QWidget *parent = nullptr);
+    // Pages live in `profile`, which sets what they may do.
+    WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent = nullptr);
     void navigate(const QString &address) override;
     // The web view, made now if it was not yet.
     QWebEngineView *view();
@@ -27,6 +29,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QWebEngineProfile *m_profile;
     QWebEngineView *m_view = nullptr;
     QUrl m_pending;
     bool m_viewQueued = false;

@@ -6,6 +6,7 @@
 #include "sample_site_process.h"
 #include "shell/main_window.h"
 #include "shell/web_engine_browser.h"
+#include "shell/web_profile.h"
 #include "store/today.h"
 #include "temp_folder.h"
 
@@ -79,7 +80,8 @@ private slots:
         services.appFolder = folder.path();
         services.site = site.site();
         services.network = &network;
-        services.makeBrowser = [](QWidget *parent) { return new shell::WebEngineBrowser(parent); };
+        QWebEngineProfile *profile = shell::makeWebProfile(qApp);
+        services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
         services.messages = &messages;
         services.today = &store::todayString;
         services.requestTimeoutMs = 20000;
