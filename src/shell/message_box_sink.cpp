@@ -6,7 +6,10 @@ namespace kinolark::shell {
 
 void MessageBoxSink::show(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("kinolark"), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("kinolark"), QString(), QMessageBox::Ok, m_parent);
+    // Messages carry the site's names and addresses: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     box.exec();
 }
 
