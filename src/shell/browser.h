@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -17,6 +18,19 @@ public:
     // Starts loading `address`: "about:blank", the path of a local file, or a
     // web address. Returns at once; a later call replaces an earlier one.
     virtual void navigate(const QString &address) = 0;
+
+    // The address navigate() loads for `address`.
+    static QUrl addressUrl(const QString &address)
+    {
+        const bool isWebAddress = address.startsWith(QStringLiteral("about:"))
+                                  || address.contains(QStringLiteral("://"));
+        return isWebAddress ? QUrl(address) : QUrl::fromLocalFile(address);
+    }
+
+signals:
+    // The browser starts showing `url`, whoever asked for it: the program,
+    // a link or a script of the page.
+    void pageStarting(const QUrl &url);
 };
 
 using BrowserFactory = std::function<Browser *(QWidget *parent)>;

@@ -2,6 +2,8 @@
 #include "shell/app_folder.h"
 #include "shell/main_window.h"
 #include "shell/message_box_sink.h"
+#include "shell/play_hand_off.h"
+#include "shell/player_scheme.h"
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
 #include "site/site_address.h"
@@ -32,6 +34,8 @@ int main(int argc, char *argv[])
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The scheme the player script is served from; known before the engine starts.
+    shell::PlayerScheme::registerScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kinolark"));
     QApplication::setApplicationVersion(QStringLiteral(KINOLARK_VERSION));
@@ -52,6 +56,9 @@ int main(int argc, char *argv[])
     // Owned by the application, so it outlives the window's pages.
     QWebEngineProfile *profile = shell::makeWebProfile(&app);
     services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
+    auto *handOff = new shell::PlayHandOff(&app);
+    new shell::PlayerScheme(profile, handOff);
+    services.handOff = handOff;
     services.messages = &messages;
     services.today = &store::todayString;
 

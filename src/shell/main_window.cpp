@@ -80,6 +80,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     createControls();
     connectBrowseHandlers();
     setUpTitleDetail();
+    setUpPlayer();
 }
 
 frmMain::~frmMain()
@@ -247,6 +248,8 @@ bool frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
+    // Where playing stopped is stored before the catalogue closes.
+    stopPlayer();
     conn.close();
 }
 

@@ -6,6 +6,7 @@
 #include "store/catalogue.h"
 
 #include <QStringList>
+#include <QUrl>
 #include <QVector>
 #include <QWidget>
 
@@ -29,6 +30,8 @@ struct TitleDetail;
 namespace kinolark::shell {
 
 class Browser;
+class PlayHandOff;
+class PlayerView;
 class TemplateBox;
 
 // The program's one window. Controls and handlers carry the names the rest of
@@ -74,6 +77,10 @@ public:
     // now on (what it fetched is still cached).
     void forgetPendingTitle() { ++m_titleGeneration; }
 
+    // The built-in player over WebBrowser1 (main_window_player.cpp).
+    PlayerView *playerView() const { return m_playerView; }
+    PlayHandOff *playHandOff() const { return m_handOff; }
+
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
     QGroupBox *frmSearch = nullptr;
@@ -111,12 +118,36 @@ private:
     void showTitleDetail(const playback::TitleDetail &detail);
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
+    void copyEpisodeAddress(const QString &address);
     QString appFile(const QString &name) const;
+    std::optional<int> episodeLine(const QListWidgetItem *item) const;
+    // The built-in player (main_window_player.cpp).
+    void setUpPlayer();
+    void preparePlayer(int line, const QString &address, const QString &page);
+    void playHandedOff(const QString &address, const QSize &size);
+    void browser1PageStarting(const QUrl &url);
+    void playerStopped(const QString &address, double position, double duration, bool loaded, bool reachedEnd);
+    void playNextEpisode();
+    void stopPlayer();
 
     Services m_services;
     browse::TitleListModel m_titles;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
+    qint64 m_titleId = -1;         // the title whose episodes ListView1 shows
+
+    // The episode handed to the player, and the play page that may hand it.
+    struct PlayingEpisode
+    {
+        qint64 titleId = -1;
+        int line = -1;
+        QString address;
+    };
+    PlayingEpisode m_episode;
+    QUrl m_playPage;
+    PlayerView *m_playerView = nullptr;
+    PlayHandOff *m_handOff = nullptr;
+    int m_nextLine = -1; // the episode the countdown leads to
 };
 
 } // namespace kinolark::shell

@@ -151,6 +151,7 @@ void frmMain::TreeView2_NodeClick()
         return;
     }
     showTitleDetail(outcome.detail);
+    m_titleId = id;
     if (!outcome.storeError.isEmpty())
         message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
 }
@@ -173,7 +174,7 @@ void frmMain::showTitleDetail(const playback::TitleDetail &detail)
     ListView1->setUpdatesEnabled(true);
 }
 
-std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) const
+std::optional<int> frmMain::episodeLine(const QListWidgetItem *item) const
 {
     if (!item)
         return std::nullopt;
@@ -181,7 +182,15 @@ std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) cons
     const int index = item->data(episodeKeyRole).toString().remove(episodeKeyPrefix()).toInt(&ok);
     if (!ok || index < 0 || index >= PlayUrls.size())
         return std::nullopt;
-    return PlayUrls.at(index);
+    return index;
+}
+
+std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) const
+{
+    const std::optional<int> line = episodeLine(item);
+    if (!line)
+        return std::nullopt;
+    return PlayUrls.at(*line);
 }
 
 void frmMain::ListView1_Click()
@@ -190,12 +199,14 @@ void frmMain::ListView1_Click()
     const QList<QListWidgetItem *> selected = ListView1->selectedItems();
     if (selected.isEmpty())
         return;
+    const std::optional<int> line = episodeLine(selected.constFirst());
     const std::optional<QString> address = episodeAddress(selected.constFirst());
-    if (!address)
+    if (!line || !address)
         return;
     const QString page = appFile(QStringLiteral("play.htm"));
     if (!playback::writePlayPage(page, Text1->text(), *address))
         return;
+    preparePlayer(*line, *address, page);
     txtNr->hide();
     // Through a blank page, so the same episode clicked again loads afresh.
     WebBrowser1->navigate(QStringLiteral("about:blank"));
@@ -221,8 +232,13 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
     QAction *open = menu->addAction(QStringLiteral("用外部播放器打开"));
     connect(open, &QAction::triggered, this, [this, url = *address] { openEpisodeExternally(url); });
     QAction *copy = menu->addAction(QStringLiteral("复制播放地址"));
-    connect(copy, &QAction::triggered, this, [url = *address] { QGuiApplication::clipboard()->setText(url); });
+    connect(copy, &QAction::triggered, this, [this, url = *address] { copyEpisodeAddress(url); });
     return menu;
+}
+
+void frmMain::copyEpisodeAddress(const QString &address)
+{
+    QGuiApplication::clipboard()->setText(address);
 }
 
 void frmMain::openEpisodeExternally(const QString &address)

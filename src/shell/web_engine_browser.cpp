@@ -6,6 +6,7 @@
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
 
 namespace kinolark::shell {
@@ -34,6 +35,10 @@ QWebEngineView *WebEngineBrowser::view()
     m_view->setPage(new GuardedPage(m_profile, m_view));
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            emit pageStarting(info.url());
+    });
     if (!m_pending.isEmpty())
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(m_pending);
     m_pending.clear();
@@ -43,9 +48,7 @@ QWebEngineView *WebEngineBrowser::view()
 
 void WebEngineBrowser::navigate(const QString &address)
 {
-    const bool isWebAddress = address.startsWith(QStringLiteral("about:"))
-                              || address.contains(QStringLiteral("://"));
-    const QUrl url = isWebAddress ? QUrl(address) : QUrl::fromLocalFile(address);
+    const QUrl url = addressUrl(address);
     if (m_view)
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(url);
     else

@@ -12,6 +12,7 @@ void RecordingBrowser::navigate(const QString &address)
     m_addresses << address;
     if (m_log)
         m_log->append({objectName(), address});
+    emit pageStarting(addressUrl(address));
 }
 
 kinolark::shell::BrowserFactory recordingBrowsers(RecordingBrowser::Log *log)

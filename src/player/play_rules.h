@@ -1,0 +1,51 @@
+#pragma once
+
+#include "library/watch_positions.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace kinolark::player {
+
+// Why an episode could not be played, as the user is told.
+enum class Failure {
+    None,
+    Network,     // the connection failed or timed out
+    NotFound,    // the server has nothing at that address
+    Format,      // what came back is no media the player knows
+    Interrupted, // the stream broke off before its end
+    NoPlayer,    // the player itself could not start
+};
+
+// "12:34", or "1:02:03" from an hour on; unknown times read "--:--".
+QString clockText(double seconds);
+
+// Where the next play of an episode should start, given where playing
+// stopped: a position well inside the episode, or 0 (the beginning) near
+// either end.
+double positionToKeep(double position, double duration);
+constexpr double resumeMargin = 30.0; // seconds at either end that are not kept
+
+// The position to resume `address` from, if one was kept for it.
+std::optional<double> resumePosition(const std::optional<library::WatchEntry> &entry, const QString &address);
+
+// The scheme of a play address ("http" for "http://..."), lower case; empty
+// when it has none.
+QString addressScheme(const QString &address);
+
+// Whether the player can open `address`: its scheme is one of the player's
+// `protocols` that reach the network. The player also knows schemes for
+// local files, devices and its own descriptors; a site's address must never
+// reach those.
+bool canOpen(const QString &address, const QStringList &protocols);
+
+// The failure behind a file that could not be played, from the player's
+// error code and the warnings it logged while trying.
+Failure classifyFailure(int mpvError, const QStringList &log);
+
+// Short Chinese texts for the user.
+QString failureText(Failure failure);
+
+} // namespace kinolark::player

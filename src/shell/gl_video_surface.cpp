@@ -1,0 +1,111 @@
+#include "shell/gl_video_surface.h"
+
+#include "player/player.h"
+
+#include <mpv/render_gl.h>
+
+#include <QOpenGLContext>
+
+namespace kinolark::shell {
+
+namespace {
+
+void *procAddress(void *, const char *name)
+{
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    return context ? reinterpret_cast<void *>(context->getProcAddress(name)) : nullptr;
+}
+
+} // namespace
+
+GlVideoSurface::GlVideoSurface(player::Player *player, QWidget *parent)
+    : QOpenGLWidget(parent)
+    , m_player(player)
+{
+    setFocusPolicy(Qt::NoFocus);
+}
+
+GlVideoSurface::~GlVideoSurface()
+{
+    makeCurrent();
+    releaseRenderer();
+    doneCurrent();
+}
+
+bool GlVideoSurface::prepare()
+{
+    m_wanted = true;
+    if (!m_renderer && isValid()) {
+        makeCurrent();
+        createRenderer();
+        doneCurrent();
+    }
+    return m_renderer != nullptr;
+}
+
+void GlVideoSurface::initializeGL()
+{
+    // The context goes with the window; a new one needs a new renderer.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        releaseRenderer();
+        doneCurrent();
+    }, Qt::UniqueConnection);
+    if (m_wanted) {
+        createRenderer();
+        emit ready();
+    }
+}
+
+void GlVideoSurface::createRenderer()
+{
+    if (m_renderer)
+        return;
+    mpv_handle *mpv = m_player->handle();
+    if (!mpv)
+        return;
+    mpv_opengl_init_params gl{procAddress, nullptr};
+    int advanced = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
+        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_create(&m_renderer, mpv, params) < 0) {
+        m_renderer = nullptr;
+        return;
+    }
+    mpv_render_context_set_update_callback(m_renderer, frameReady, this);
+}
+
+void GlVideoSurface::releaseRenderer()
+{
+    if (!m_renderer)
+        return;
+    mpv_render_context_free(m_renderer);
+    m_renderer = nullptr;
+}
+
+void GlVideoSurface::frameReady(void *context)
+{
+    // On a libmpv thread: ask for a paint on the widget's own thread.
+    QMetaObject::invokeMethod(static_cast<GlVideoSurface *>(context), "update", Qt::QueuedConnection);
+}
+
+void GlVideoSurface::paintGL()
+{
+    if (!m_renderer)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio), 0};
+    int flip = 1;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(m_renderer, params);
+}
+
+} // namespace kinolark::shell

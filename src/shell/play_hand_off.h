@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QUrl>
+
+namespace kinolark::shell {
+
+// Where the play page hands its address to the program. The program names
+// the one page it wrote and is about to show; only a request made by that
+// page is taken, and only once per showing.
+class PlayHandOff : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The play page about to be shown; an earlier one no longer counts.
+    void expect(const QUrl &page);
+    // No page may hand over any more.
+    void cancel();
+    // Whether a request made in the page `page` may hand over now.
+    bool accepts(const QUrl &page) const;
+    // The page's player settings; taken when accepted, else ignored.
+    bool deliver(const QUrl &page, const QString &address, const QSize &size);
+
+signals:
+    void handedOff(const QString &address, const QSize &size);
+
+private:
+    QUrl m_page;
+};
+
+} // namespace kinolark::shell
