@@ -15,7 +15,7 @@ enum Watched : quint64 { TimePos = 1, Duration, Pause, PausedForCache, CacheStat
 
 constexpr int keptLogLines = 40;
 // An end of stream this far before the known length is a broken stream.
-constexpr double cutMargin = 3.0;
+constexpr double cutMargin = 1.5;
 
 } // namespace
 
@@ -134,6 +134,7 @@ void Player::play(const QString &address, double start)
         finishCurrent(false);
     m_address = address;
     m_failure = Failure::None;
+    m_failedWith.reset();
     m_position = start > 0 ? start : 0;
     m_duration = 0;
     m_loaded = false;
@@ -171,6 +172,7 @@ void Player::play(const QString &address, double start)
 
 void Player::stop()
 {
+    m_failedWith.reset();
     if (m_active) {
         finishCurrent(false);
         const char *command[] = {"stop", nullptr};
@@ -264,6 +266,11 @@ void Player::drainQueued()
             break;
         handleEvent(*event);
     }
+    if (m_failedWith) {
+        m_failure = classifyFailure(*m_failedWith, m_log);
+        m_failedWith.reset();
+        setState(State::Failed);
+    }
 }
 
 void Player::handleEvent(const mpv_event &event)
@@ -271,7 +278,7 @@ void Player::handleEvent(const mpv_event &event)
     switch (event.event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         const auto *log = static_cast<const mpv_event_log_message *>(event.data);
-        if (!m_active)
+        if (!m_active && !m_failedWith)
             break;
         m_log << QString::fromUtf8(log->prefix) + QStringLiteral(": ") + QString::fromUtf8(log->text).trimmed();
         if (m_log.size() > keptLogLines)
@@ -304,9 +311,10 @@ void Player::handleEvent(const mpv_event &event)
             m_failure = cut ? Failure::Interrupted : Failure::None;
             setState(cut ? State::Failed : State::Ended);
         } else if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR) {
-            m_failure = classifyFailure(end->error, m_log);
+            // libmpv hands out its log after its other events: the warnings
+            // that tell why are read first, at the end of this round.
+            m_failedWith = end->error;
             finishCurrent(false);
-            setState(State::Failed);
         }
         break;
     }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <optional>
 
 struct mpv_handle;
 struct mpv_event;
@@ -107,6 +108,7 @@ private:
     int m_volume = 100;
     bool m_muted = false;
     QStringList m_log;           // warnings logged for the current episode
+    std::optional<int> m_failedWith; // libmpv's error for the episode that just failed
 };
 
 } // namespace kinolark::player

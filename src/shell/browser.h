@@ -18,6 +18,9 @@ public:
     // Starts loading `address`: "about:blank", the path of a local file, or a
     // web address. Returns at once; a later call replaces an earlier one.
     virtual void navigate(const QString &address) = 0;
+    // `address` is a page the program writes itself, with nothing from
+    // outside in it, that may load the program's own player script.
+    virtual void trustOwnPage(const QString &address) { Q_UNUSED(address); }
 
     // The address navigate() loads for `address`.
     static QUrl addressUrl(const QString &address)

@@ -1,11 +1,18 @@
 #include "shell/guarded_page.h"
 
+#include <QWebEngineSettings>
+
 namespace kinolark::shell {
 
 void GuardedPage::loadByProgram(const QUrl &url)
 {
     if (url.isLocalFile())
         m_allowedFile = url;
+    // The program's player script comes from a local scheme, which only a
+    // page allowed local content can load: the program's own page alone.
+    // It loads nothing remote all the same.
+    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
+                             url.isLocalFile() && url == m_ownPage);
     load(url);
 }
 

@@ -16,12 +16,17 @@ public:
 
     // The program's own navigation: the one local file the page may show.
     void loadByProgram(const QUrl &url);
+    // A local file the program writes itself, with nothing from outside
+    // in it, whose scripts may load the program's own player script when
+    // the program shows it. Other pages read no local content at all.
+    void setOwnPage(const QUrl &url) { m_ownPage = url; }
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
 
 private:
     QUrl m_allowedFile;
+    QUrl m_ownPage;
 };
 
 } // namespace kinolark::shell

@@ -88,7 +88,8 @@ void PlayerScheme::registerScheme()
 {
     QWebEngineUrlScheme scheme(name());
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    // Local: the program's own local pages may load from it, web pages not.
+    // Local: web pages cannot load from it; of the local pages only those
+    // allowed to read local content can (the play page, see GuardedPage).
     scheme.setFlags(QWebEngineUrlScheme::LocalScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }

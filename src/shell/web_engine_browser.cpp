@@ -32,7 +32,9 @@ QWebEngineView *WebEngineBrowser::view()
     if (m_view)
         return m_view;
     m_view = new QWebEngineView(this);
-    m_view->setPage(new GuardedPage(m_profile, m_view));
+    auto *page = new GuardedPage(m_profile, m_view);
+    page->setOwnPage(m_ownPage);
+    m_view->setPage(page);
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
     connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
@@ -53,6 +55,13 @@ void WebEngineBrowser::navigate(const QString &address)
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(url);
     else
         m_pending = url; // a later address replaces an earlier one
+}
+
+void WebEngineBrowser::trustOwnPage(const QString &address)
+{
+    m_ownPage = addressUrl(address);
+    if (m_view)
+        static_cast<GuardedPage *>(m_view->page())->setOwnPage(m_ownPage);
 }
 
 void WebEngineBrowser::paintEvent(QPaintEvent *event)

@@ -40,7 +40,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption logFile(QStringLiteral("log"),
                                      QStringLiteral("Append one line per request to FILE (\"-\": stdout)."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({port, titles, version, charset, delay, allDelay, logFile});
+    const QCommandLineOption media(QStringLiteral("media"),
+                                   QStringLiteral("Serve the files of DIR under /media/, and let some titles' "
+                                                  "play lists point at them."),
+                                   QStringLiteral("DIR"));
+    parser.addOptions({port, titles, version, charset, delay, allDelay, logFile, media});
     parser.process(app);
 
     const auto number = [&](const QCommandLineOption &option, int lowest, int highest) {
@@ -60,6 +64,7 @@ int main(int argc, char *argv[])
     settings.detailDelayMs = number(delay, 0, 3'600'000);
     settings.allDelayMs = number(allDelay, 0, 3'600'000);
     settings.logFile = parser.value(logFile);
+    settings.mediaDir = parser.value(media);
     const QString charsetName = parser.value(charset).toLower();
     if (charsetName == QLatin1String("utf-8")) {
         settings.allCharset = SampleSite::Charset::Utf8;

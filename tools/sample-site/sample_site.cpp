@@ -1,5 +1,7 @@
 #include "sample_site.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -101,6 +103,10 @@ SampleSite::SampleSite(Settings settings, QObject *parent)
     });
     m_server.setMissingHandler([this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
         log(request);
+        if (!m_settings.mediaDir.isEmpty() && request.url().path().startsWith(QStringLiteral("/media/"))) {
+            serveMedia(request, std::move(responder));
+            return;
+        }
         responder.write(QByteArrayLiteral("not found"), QByteArrayLiteral("text/plain"), Status::NotFound);
     });
 }
@@ -109,7 +115,71 @@ SampleSite::~SampleSite() = default;
 
 quint16 SampleSite::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    const quint16 listening = m_server.listen(QHostAddress::LocalHost, port);
+    m_address = QStringLiteral("http://127.0.0.1:%1").arg(listening);
+    return listening;
+}
+
+QString SampleSite::playList(qint64 id) const
+{
+    const SampleTitle *title = m_catalogue.find(id);
+    if (m_settings.mediaDir.isEmpty() || !title)
+        return m_catalogue.playList(id);
+    // The first two action films play from this site: an MP4, an HLS
+    // stream, an address that answers 404, and one for a dedicated player.
+    const int index = int(title - m_catalogue.titles().data());
+    const QString media = m_address + QStringLiteral("/media/");
+    const QString mp4 = media + QStringLiteral("sample.mp4");
+    const QString hls = media + QStringLiteral("hls/sample.m3u8");
+    if (index == 5)
+        return QStringList{QStringLiteral("第01集$") + mp4, QStringLiteral("第02集$") + hls,
+                           QStringLiteral("第03集$") + mp4}
+            .join(QLatin1Char('\r'));
+    if (index == 20)
+        return QStringList{QStringLiteral("高清版$") + mp4, QStringLiteral("国语版$") + media + QStringLiteral("missing.mp4"),
+                           QStringLiteral("粤语版$bdhd://vod1.sample-media.example/23/3.rmvb")}
+            .join(QLatin1Char('\r'));
+    return m_catalogue.playList(id);
+}
+
+void SampleSite::serveMedia(const QHttpServerRequest &request, QHttpServerResponder &&responder)
+{
+    const QDir folder(m_settings.mediaDir);
+    const QString wanted = QFileInfo(folder.filePath(request.url().path().mid(7))).canonicalFilePath();
+    QFile file(wanted);
+    if (wanted.isEmpty() || !wanted.startsWith(folder.canonicalPath() + QLatin1Char('/'))
+        || !file.open(QIODevice::ReadOnly)) {
+        responder.write(QByteArrayLiteral("not found"), QByteArrayLiteral("text/plain"), Status::NotFound);
+        return;
+    }
+    const QByteArray body = file.readAll();
+    const QByteArray type = wanted.endsWith(QLatin1String(".m3u8")) ? "application/vnd.apple.mpegurl"
+                            : wanted.endsWith(QLatin1String(".ts"))  ? "video/mp2t"
+                                                                     : "video/mp4";
+    // Players seek with byte ranges: "bytes=FROM-" or "bytes=FROM-TO".
+    const QByteArray range = request.value(QByteArrayLiteral("Range"));
+    if (range.startsWith("bytes=") && !body.isEmpty()) {
+        const QList<QByteArray> ends = range.mid(6).split('-');
+        bool fromOk = false, toOk = false;
+        const qint64 from = ends.value(0).toLongLong(&fromOk);
+        qint64 to = ends.value(1).isEmpty() ? body.size() - 1 : ends.value(1).toLongLong(&toOk);
+        if (ends.value(1).isEmpty())
+            toOk = true;
+        to = qMin(to, qint64(body.size()) - 1);
+        if (!fromOk || !toOk || from < 0 || from > to) {
+            responder.write(QByteArray(), {{"Content-Range", "bytes */" + QByteArray::number(body.size())}},
+                            Status::RequestRangeNotSatisfiable);
+            return;
+        }
+        responder.write(body.mid(from, to - from + 1),
+                        {{"Content-Type", type},
+                         {"Accept-Ranges", "bytes"},
+                         {"Content-Range", "bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
+                                               + QByteArray::number(body.size())}},
+                        Status::PartialContent);
+        return;
+    }
+    responder.write(body, {{"Content-Type", type}, {"Accept-Ranges", "bytes"}});
 }
 
 void SampleSite::log(const QHttpServerRequest &request)
@@ -152,7 +222,7 @@ void SampleSite::catalogueQuery(const QHttpServerRequest &request, QHttpServerRe
         return;
     }
     const bool gb2312 = SampleCatalogue::inGb2312(id);
-    const QString text = kind == QLatin1String("Dy") ? m_catalogue.playList(id) : m_catalogue.description(id);
+    const QString text = kind == QLatin1String("Dy") ? playList(id) : m_catalogue.description(id);
     answerLater(std::move(responder), m_settings.detailDelayMs, SampleCatalogue::encode(text, gb2312),
                 kind == QLatin1String("Nr") ? QByteArray("text/html; charset=") + (gb2312 ? "gb2312" : "utf-8")
                                             : contentType(gb2312));

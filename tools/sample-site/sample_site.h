@@ -31,6 +31,7 @@ public:
         int detailDelayMs = 0;                     // before each "Lx=Dy" and "Lx=Nr" answer
         int allDelayMs = 0;                        // before each "Lx=All" answer
         QString logFile;                           // one line per request; "-" for stdout
+        QString mediaDir;                          // served under /media/; some play lists point there
     };
 
     explicit SampleSite(Settings settings, QObject *parent = nullptr);
@@ -40,15 +41,20 @@ public:
     quint16 listen(quint16 port);
 
     const SampleCatalogue &catalogue() const { return m_catalogue; }
+    // The play list the site sends for `id`: the catalogue's, or with media
+    // one that points at the media on this site.
+    QString playList(qint64 id) const;
 
 private:
     void catalogueQuery(const QHttpServerRequest &request, QHttpServerResponder &&responder);
     void log(const QHttpServerRequest &request);
+    void serveMedia(const QHttpServerRequest &request, QHttpServerResponder &&responder);
 
     Settings m_settings;
     SampleCatalogue m_catalogue;
     QHttpServer m_server;
     std::unique_ptr<QFile> m_log;
+    QString m_address; // http://127.0.0.1:<port>, once listening
 };
 
 } // namespace kinolark::sample

@@ -1,0 +1,278 @@
+// The built-in player in the whole window, with the real web engine and real
+// libmpv, against the sample site and its media: the play page hands its
+// address over, the episode plays and is drawn, a title click stops it, and
+// addresses that cannot or do not play say so.
+
+#include "recording_messages.h"
+#include "sample_site_process.h"
+#include "shell/main_window.h"
+#include "shell/play_hand_off.h"
+#include "shell/player_scheme.h"
+#include "shell/player_view.h"
+#include "shell/web_engine_browser.h"
+#include "shell/web_profile.h"
+#include "store/today.h"
+#include "temp_folder.h"
+
+#include <QApplication>
+#include <QListView>
+#include <QListWidget>
+#include <QProcess>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest>
+
+using namespace kinolark;
+
+namespace {
+
+QWebEngineView *view(shell::Browser *browser)
+{
+    return static_cast<shell::WebEngineBrowser *>(browser)->view();
+}
+
+QVariant evaluate(shell::Browser *browser, const QString &script)
+{
+    QVariant result;
+    bool done = false;
+    view(browser)->page()->runJavaScript(script, [&](const QVariant &value) {
+        result = value;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 10000))
+        return QStringLiteral("<no answer>");
+    return result;
+}
+
+// Share of the pixels that are not (nearly) black.
+double litShare(const QImage &image)
+{
+    qint64 lit = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            lit += qGray(image.pixel(x, y)) > 40 ? 1 : 0;
+    return image.isNull() ? 0 : double(lit) / (double(image.width()) * image.height());
+}
+
+} // namespace
+
+class tst_PlayerWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        QProcess media;
+        media.start(qEnvironmentVariable("KINOLARK_SOURCE_DIR") + "/scripts/media",
+                    {m_folder.filePath("media"), "320x180", "5"});
+        QVERIFY(media.waitForFinished(60000));
+        QCOMPARE(media.exitCode(), 0);
+        QVERIFY2(m_site.start({"--media", m_folder.filePath("media")}), qPrintable(m_site.error()));
+
+        m_services.appFolder = m_folder.path();
+        m_services.site = m_site.site();
+        m_services.network = &m_network;
+        QWebEngineProfile *profile = shell::makeWebProfile(qApp);
+        m_services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
+        m_services.handOff = new shell::PlayHandOff(qApp);
+        new shell::PlayerScheme(profile, m_services.handOff);
+        m_services.messages = &m_messages;
+        m_services.today = &store::todayString;
+        m_services.requestTimeoutMs = 20000;
+
+        m_window = std::make_unique<shell::frmMain>(m_services);
+        QVERIFY(m_window->Form_Load());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_VERIFY_WITH_TIMEOUT(view(m_window->WebBrowser1)->url().isLocalFile(), 20000);
+    }
+
+    void episodeClickPlaysAndTitleClickStops()
+    {
+        shell::frmMain &w = *m_window;
+        openTitle(6);
+        QSignalSpy handedOff(w.playHandOff(), &shell::PlayHandOff::handedOff);
+        clickEpisode(0);
+        QTRY_COMPARE_WITH_TIMEOUT(handedOff.count(), 1, 20000);
+        QCOMPARE(handedOff.at(0).at(0).toString(), w.PlayUrls.at(0));
+        QCOMPARE(handedOff.at(0).at(1).toSize(), QSize(680, 445));
+
+        shell::PlayerView *player = w.playerView();
+        QVERIFY(player->isVisible());
+        QCOMPARE(player->geometry(), QRect(w.WebBrowser1->pos(), QSize(680, 445)));
+        QTRY_VERIFY_WITH_TIMEOUT(player->player()->position() > 1.0, 20000);
+        QCOMPARE(player->player()->state(), player::Player::State::Playing);
+        QVERIFY(player->drawsWithOpenGl());
+        // The test pattern is on the screen, not a black rectangle.
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(grab(player)) > 0.3, 10000);
+
+        // A title click ends it, as soon as the notice page starts loading.
+        openTitle(6);
+        QTRY_VERIFY_WITH_TIMEOUT(!player->isVisible(), 10000);
+        QCOMPARE(player->player()->state(), player::Player::State::Idle);
+    }
+
+    void unsupportedAndMissingAddressesSaySo()
+    {
+        shell::frmMain &w = *m_window;
+        openTitle(23);
+        shell::PlayerView *player = w.playerView();
+        clickEpisode(2); // bdhd:
+        QTRY_VERIFY_WITH_TIMEOUT(player->showsUnsupported(), 20000);
+        QVERIFY(player->isVisible());
+
+        clickEpisode(1); // 404
+        QTRY_VERIFY_WITH_TIMEOUT(player->statusText().contains("找不到"), 20000);
+        QVERIFY(!player->showsUnsupported());
+        QVERIFY(player->statusText().contains("missing.mp4"));
+        qWarning() << "DBG" << player->statusText();
+        QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join('\n')));
+    }
+
+    void handOffDeliversHostileAddressesExactly_data()
+    {
+        QTest::addColumn<QString>("address");
+        const QString base = "http://127.0.0.1:1/";
+        QTest::newRow("quote") << base + "it's";
+        QTest::newRow("backslash") << base + "a\\'b\\\\";
+        QTest::newRow("script end") << base + "</script><script>alert(1)</script>";
+        QTest::newRow("CR LF") << base + "a\r\nb\rc\nd";
+        QTest::newRow("non-ASCII") << base + "第一集 €/ü/🎬?x=中&y=%41+";
+        QTest::newRow("10 000 characters") << base + QString(10000 - base.size(), QChar('x'));
+    }
+
+    void handOffDeliversHostileAddressesExactly()
+    {
+        QFETCH(QString, address);
+        shell::frmMain &w = *m_window;
+        openTitle(6);
+        w.PlayUrls[0] = address;
+        QSignalSpy handedOff(w.playHandOff(), &shell::PlayHandOff::handedOff);
+        clickEpisode(0);
+        QTRY_COMPARE_WITH_TIMEOUT(handedOff.count(), 1, 20000);
+        QCOMPARE(handedOff.at(0).at(0).toString(), address);
+        // Nothing plays there: the player says so and the window goes on.
+        QTRY_VERIFY_WITH_TIMEOUT(w.playerView()->player()->state() == player::Player::State::Failed, 30000);
+    }
+
+    void onlyTheProgramsPlayPageHandsOver()
+    {
+        shell::frmMain &w = *m_window;
+        openTitle(6);
+        // A script on the notice page (the site's own runs there) asks for a
+        // hand-off the way the play page does: it is refused.
+        QTRY_VERIFY_WITH_TIMEOUT(view(w.WebBrowser1)->url().fileName() == "home.htm"
+                                     && evaluate(w.WebBrowser1, "document.readyState").toString() == "complete"
+                                     && !w.playerView()->isVisible(),
+                                 20000);
+        QSignalSpy handedOff(w.playHandOff(), &shell::PlayHandOff::handedOff);
+        evaluate(w.WebBrowser1,
+                 "window.BdPlayer = {url: 'http://127.0.0.1:1/x', width: 680, height: 445};"
+                 "var s = document.createElement('script');"
+                 "s.onerror = function () { window.refused = 'script'; };"
+                 "s.onload = function () {"
+                 "  var h = document.createElement('script');"
+                 "  h.onerror = function () { window.refused = 'hand-off'; };"
+                 "  h.onload = function () { window.refused = 'no'; };"
+                 "  h.src = 'kinolark://player/play?url=x&width=1&height=1';"
+                 "  document.body.appendChild(h);"
+                 "};"
+                 "s.src = 'kinolark://player/lib/player.js';"
+                 "document.body.appendChild(s);");
+        QTRY_VERIFY_WITH_TIMEOUT(!evaluate(w.WebBrowser1, "window.refused || ''").toString().isEmpty(), 20000);
+        QVERIFY(evaluate(w.WebBrowser1, "window.refused").toString() != "no");
+        QCOMPARE(handedOff.count(), 0);
+        QVERIFY(!w.playerView()->isVisible());
+    }
+
+    void cleanupTestCase()
+    {
+        // Closing while playing leaves the catalogue closed and whole.
+        m_window.reset();
+        m_site.stop();
+    }
+
+private:
+    QImage grab(QWidget *widget)
+    {
+        const QPoint at = widget->mapToGlobal(QPoint(0, 0));
+        return widget->screen()->grabWindow(0, at.x(), at.y(), widget->width(), widget->height()).toImage();
+    }
+
+    void openTitle(qint64 id)
+    {
+        shell::frmMain &w = *m_window;
+        if (w.titleModel().nodeCount() == 0 || !titleRow(id).isValid())
+            clickNode("cid8");
+        const QModelIndex index = titleRow(id);
+        QVERIFY2(index.isValid(), qPrintable(QString::number(id)));
+        w.TreeView2->scrollTo(index);
+        QTest::mouseClick(w.TreeView2->viewport(), Qt::LeftButton, {}, w.TreeView2->visualRect(index).center());
+        QTRY_VERIFY_WITH_TIMEOUT(w.ListView1->count() > 0, 20000);
+    }
+
+    QModelIndex titleRow(qint64 id)
+    {
+        browse::TitleListModel &model = m_window->titleModel();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QModelIndex index = model.index(row);
+            if (index.data(browse::TitleListModel::IdRole).toLongLong() == id)
+                return index;
+        }
+        return {};
+    }
+
+    void clickEpisode(int line)
+    {
+        QListWidget *list = m_window->ListView1;
+        for (int row = 0; row < list->count(); ++row) {
+            QListWidgetItem *item = list->item(row);
+            if (item->data(Qt::UserRole).toString() == "Pid" + QString::number(line)) {
+                list->scrollToItem(item);
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+                return;
+            }
+        }
+        QFAIL(qPrintable("no episode on line " + QString::number(line)));
+    }
+
+    void clickNode(const QString &key)
+    {
+        QTreeWidgetItem *item = nullptr;
+        for (QTreeWidgetItemIterator it(m_window->TreeView1); *it && !item; ++it)
+            if ((*it)->data(0, Qt::UserRole).toString() == key)
+                item = *it;
+        QVERIFY2(item, qPrintable(key));
+        for (QTreeWidgetItem *p = item->parent(); p; p = p->parent())
+            p->setExpanded(true);
+        m_window->TreeView1->scrollToItem(item);
+        QTest::mouseClick(m_window->TreeView1->viewport(), Qt::LeftButton, {},
+                          m_window->TreeView1->visualItemRect(item).center());
+    }
+
+    QTemporaryDir m_folder;
+    SampleSiteProcess m_site;
+    QNetworkAccessManager m_network;
+    RecordingMessages m_messages;
+    shell::Services m_services;
+    std::unique_ptr<shell::frmMain> m_window;
+};
+
+int main(int argc, char *argv[])
+{
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    shell::PlayerScheme::registerScheme();
+    QApplication app(argc, argv);
+    tst_PlayerWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_player_window.moc"
