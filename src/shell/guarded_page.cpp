@@ -22,7 +22,12 @@ bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
         if (!isMainFrame || !url.matches(m_allowedFile, QUrl::RemoveFragment))
             return false;
     }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    if (!QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame))
+        return false;
+    // The program's own loads are typed in; it knows of them already.
+    if (isMainFrame && type != NavigationTypeTyped)
+        emit mainFrameNavigating(url);
+    return true;
 }
 
 } // namespace kinolark::shell

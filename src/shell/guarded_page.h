@@ -21,6 +21,10 @@ public:
     // the program shows it. Other pages read no local content at all.
     void setOwnPage(const QUrl &url) { m_ownPage = url; }
 
+signals:
+    // The page goes on to `url` by itself: a link, a script, back or reload.
+    void mainFrameNavigating(const QUrl &url);
+
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
 

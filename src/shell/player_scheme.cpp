@@ -26,6 +26,8 @@ QString handOffPath()
 
 // The player script: it reads the page's BdPlayer settings and asks for the
 // hand-off address with them, as a script, so no answer is ever read back.
+// Each showing asks anew: the engine would answer a repeated address from
+// its cache without asking the program.
 QByteArray playerScript()
 {
     return "// kinolark's player: hands the page's BdPlayer settings to the program.\n"
@@ -36,7 +38,8 @@ QByteArray playerScript()
            "  try {\n"
            "    query = 'url=' + encodeURIComponent(String(p['url'])) +\n"
            "            '&width=' + encodeURIComponent(String(p['width'])) +\n"
-           "            '&height=' + encodeURIComponent(String(p['height']));\n"
+           "            '&height=' + encodeURIComponent(String(p['height'])) +\n"
+           "            '&load=' + Date.now() + '-' + Math.random();\n"
            "  } catch (e) { return; }\n"
            "  var s = document.createElement('script');\n"
            "  s.src = '"

@@ -6,7 +6,6 @@
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
 
 namespace kinolark::shell {
@@ -37,10 +36,7 @@ QWebEngineView *WebEngineBrowser::view()
     m_view->setPage(page);
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
-    connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
-            emit pageStarting(info.url());
-    });
+    connect(page, &GuardedPage::mainFrameNavigating, this, &Browser::pageStarting);
     if (!m_pending.isEmpty())
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(m_pending);
     m_pending.clear();
@@ -51,6 +47,7 @@ QWebEngineView *WebEngineBrowser::view()
 void WebEngineBrowser::navigate(const QString &address)
 {
     const QUrl url = addressUrl(address);
+    emit pageStarting(url);
     if (m_view)
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(url);
     else
