@@ -37,6 +37,9 @@ void ScriptedServer::serve(QTcpSocket *socket)
         if (end < 0)
             return;
         const QList<QByteArray> requestLine = buffer->left(buffer->indexOf("\r\n")).split(' ');
+        // "Range: bytes=FROM-", as media players send to seek.
+        const qsizetype rangeAt = buffer->toLower().indexOf("\r\nrange: bytes=");
+        const qint64 rangeFrom = rangeAt < 0 ? -1 : buffer->mid(rangeAt + 15).split('-').value(0).toLongLong();
         buffer->clear();
         const QUrl url(QString::fromLatin1(requestLine.value(1)));
         const QString key = url.hasQuery() ? url.query(QUrl::FullyDecoded) : url.path();
@@ -46,12 +49,22 @@ void ScriptedServer::serve(QTcpSocket *socket)
         Reply reply = handler ? handler(key) : m_replies.value(key, m_replies.value(url.path(), m_fallback));
         if (reply.hang)
             return;
+        if (rangeFrom > 0 && reply.status == 200 && !reply.cutBody && !reply.stallBody
+            && rangeFrom < reply.body.size()) {
+            const qint64 size = reply.body.size();
+            reply.status = 206;
+            reply.extraHeaders << "Content-Range: bytes " + QByteArray::number(rangeFrom) + '-'
+                                      + QByteArray::number(size - 1) + '/' + QByteArray::number(size);
+            reply.body = reply.body.mid(rangeFrom);
+        }
         auto send = [socket = QPointer<QTcpSocket>(socket), reply] {
             if (!socket)
                 return;
             QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\n";
             head += "Content-Type: " + reply.contentType + "\r\n";
             head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+            if (reply.status == 200 || reply.status == 206)
+                head += "Accept-Ranges: bytes\r\n";
             for (const QByteArray &header : reply.extraHeaders)
                 head += header + "\r\n";
             head += "Connection: close\r\n\r\n";

@@ -12,7 +12,8 @@
 // An HTTP server on 127.0.0.1 that answers each request from a script, for
 // answers a real site rarely gives: error statuses, stalls, cut bodies.
 // Requests are matched by their query text ("Lx=Dy&Id=7"); every request
-// received is recorded.
+// received is recorded. A "Range: bytes=FROM-" request of a whole 200 answer
+// gets the rest of its body from there (206), as media players expect.
 class ScriptedServer : public QObject
 {
     Q_OBJECT
