@@ -7,9 +7,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QOpenGLContext>
+#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -47,10 +47,61 @@ QLabel *overlayLabel(QWidget *parent)
     return label;
 }
 
-QToolButton *controlButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &tip)
+enum class Glyph { Play, Pause, Sound, Muted, FullScreen, Window };
+
+// The control bar's symbols, drawn here: icon themes differ, and some lack
+// them.
+QIcon glyph(Glyph which)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 3));
+    p.setBrush(Qt::white);
+    switch (which) {
+    case Glyph::Play:
+        p.drawPolygon(QPolygonF{QPointF(9, 6), QPointF(26, 16), QPointF(9, 26)});
+        break;
+    case Glyph::Pause:
+        p.drawRect(QRectF(8, 7, 5, 18));
+        p.drawRect(QRectF(19, 7, 5, 18));
+        break;
+    case Glyph::Sound:
+    case Glyph::Muted:
+        p.drawPolygon(QPolygonF{QPointF(4, 12), QPointF(10, 12), QPointF(17, 6), QPointF(17, 26), QPointF(10, 20),
+                                QPointF(4, 20)});
+        p.setBrush(Qt::NoBrush);
+        if (which == Glyph::Sound) {
+            p.drawArc(QRectF(14, 9, 10, 14), -60 * 16, 120 * 16);
+            p.drawArc(QRectF(14, 4, 16, 24), -60 * 16, 120 * 16);
+        } else {
+            p.drawLine(QPointF(21, 11), QPointF(29, 21));
+            p.drawLine(QPointF(29, 11), QPointF(21, 21));
+        }
+        break;
+    case Glyph::FullScreen:
+    case Glyph::Window: {
+        // Four corners, pointing out for full screen and in for the window.
+        const bool out = which == Glyph::FullScreen;
+        const qreal a = out ? 5 : 12, b = out ? 12 : 5;
+        p.setBrush(Qt::NoBrush);
+        for (const QPointF &corner : {QPointF(0, 0), QPointF(32, 0), QPointF(0, 32), QPointF(32, 32)}) {
+            const qreal sx = corner.x() == 0 ? 1 : -1, sy = corner.y() == 0 ? 1 : -1;
+            p.drawPolyline(QPolygonF{QPointF(corner.x() + sx * a, corner.y() + sy * b),
+                                     QPointF(corner.x() + sx * a, corner.y() + sy * a),
+                                     QPointF(corner.x() + sx * b, corner.y() + sy * a)});
+        }
+        break;
+    }
+    }
+    return QIcon(pixmap);
+}
+
+QToolButton *controlButton(QWidget *parent, Glyph icon, const QString &tip)
 {
     auto *button = new QToolButton(parent);
-    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIcon(glyph(icon));
     button->setToolTip(tip);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
@@ -166,7 +217,7 @@ void PlayerView::createControls()
     auto *row = new QHBoxLayout(m_controls);
     row->setContentsMargins(4, 2, 4, 2);
 
-    m_playButton = controlButton(m_controls, QStyle::SP_MediaPause, QStringLiteral("播放/暂停（空格键）"));
+    m_playButton = controlButton(m_controls, Glyph::Pause, QStringLiteral("播放/暂停（空格键）"));
     connect(m_playButton, &QToolButton::clicked, &m_player, &player::Player::togglePause);
     m_positionSlider = new QSlider(Qt::Horizontal, m_controls);
     m_positionSlider->setToolTip(QStringLiteral("播放进度（←/→ 快退/快进 5 秒，Home 从头播放）"));
@@ -176,7 +227,7 @@ void PlayerView::createControls()
     m_timeText = new QLabel(m_controls);
     m_timeText->setTextFormat(Qt::PlainText);
     m_timeText->setToolTip(QStringLiteral("已播放 / 总时长"));
-    m_muteButton = controlButton(m_controls, QStyle::SP_MediaVolume, QStringLiteral("静音（M）"));
+    m_muteButton = controlButton(m_controls, Glyph::Sound, QStringLiteral("静音（M）"));
     m_muteButton->setCheckable(true);
     connect(m_muteButton, &QToolButton::clicked, this, [this](bool on) { m_player.setMuted(on); });
     m_volumeSlider = new QSlider(Qt::Horizontal, m_controls);
@@ -185,7 +236,7 @@ void PlayerView::createControls()
     m_volumeSlider->setToolTip(QStringLiteral("音量（↑/↓）"));
     m_volumeSlider->setFocusPolicy(Qt::NoFocus);
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int volume) { m_player.setVolume(volume); });
-    m_fullScreenButton = controlButton(m_controls, QStyle::SP_TitleBarMaxButton, QStringLiteral("全屏（F 或双击，Esc 退出）"));
+    m_fullScreenButton = controlButton(m_controls, Glyph::FullScreen, QStringLiteral("全屏（F 或双击，Esc 退出）"));
     connect(m_fullScreenButton, &QToolButton::clicked, this, [this] { setFullScreen(!m_fullScreen); });
 
     row->addWidget(m_playButton);
@@ -307,9 +358,7 @@ void PlayerView::showStatus()
     m_status->setVisible(!quiet && !m_unsupported->isVisible());
     m_status->raise();
     layOut();
-    m_playButton->setIcon(style()->standardIcon(state == State::Playing || state == State::Buffering
-                                                    ? QStyle::SP_MediaPause
-                                                    : QStyle::SP_MediaPlay));
+    m_playButton->setIcon(glyph(state == State::Playing || state == State::Buffering ? Glyph::Pause : Glyph::Play));
 }
 
 void PlayerView::showPosition()
@@ -334,8 +383,7 @@ void PlayerView::showVolume()
     const QSignalBlocker quiet(m_volumeSlider);
     m_volumeSlider->setValue(m_player.volume());
     m_muteButton->setChecked(m_player.muted());
-    m_muteButton->setIcon(style()->standardIcon(m_player.muted() ? QStyle::SP_MediaVolumeMuted
-                                                                 : QStyle::SP_MediaVolume));
+    m_muteButton->setIcon(glyph(m_player.muted() ? Glyph::Muted : Glyph::Sound));
 }
 
 void PlayerView::showNotice(const QString &text, int ms)
@@ -410,8 +458,7 @@ void PlayerView::setFullScreen(bool on)
         if (m_stackBelow)
             stackUnder(m_stackBelow);
     }
-    m_fullScreenButton->setIcon(style()->standardIcon(on ? QStyle::SP_TitleBarNormalButton
-                                                         : QStyle::SP_TitleBarMaxButton));
+    m_fullScreenButton->setIcon(glyph(on ? Glyph::Window : Glyph::FullScreen));
 }
 
 bool PlayerView::eventFilter(QObject *watched, QEvent *event)
