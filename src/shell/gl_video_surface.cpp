@@ -5,6 +5,7 @@
 #include <mpv/render_gl.h>
 
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 
 namespace kinolark::shell {
 
@@ -93,10 +94,24 @@ void GlVideoSurface::frameReady(void *context)
     QMetaObject::invokeMethod(static_cast<GlVideoSurface *>(context), "update", Qt::QueuedConnection);
 }
 
+void GlVideoSurface::clear()
+{
+    // A frame the renderer still holds is not the next episode's.
+    if (m_renderer)
+        mpv_render_context_update(m_renderer);
+    m_blank = true;
+    update();
+}
+
 void GlVideoSurface::paintGL()
 {
-    if (!m_renderer)
+    if (m_renderer && m_blank && (mpv_render_context_update(m_renderer) & MPV_RENDER_UPDATE_FRAME))
+        m_blank = false;
+    if (!m_renderer || m_blank) {
+        QOpenGLContext::currentContext()->functions()->glClearColor(0, 0, 0, 1);
+        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
         return;
+    }
     const qreal ratio = devicePixelRatioF();
     mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio), 0};
     int flip = 1;

@@ -21,6 +21,9 @@ public:
     // Makes the renderer if it can be made now; true once it exists. When
     // the widget has no GL context yet, ready() follows once it has.
     bool prepare();
+    // Shows black until the next frame, so a new episode never opens on the
+    // last picture of the one before.
+    void clear();
 
 signals:
     void ready();
@@ -37,6 +40,7 @@ private:
     player::Player *m_player;
     mpv_render_context *m_renderer = nullptr;
     bool m_wanted = false;
+    bool m_blank = true;
 };
 
 } // namespace kinolark::shell

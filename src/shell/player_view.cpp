@@ -339,6 +339,10 @@ void PlayerView::stop()
     m_pending = false;
     cancelCountdown();
     m_player.stop();
+    if (m_glSurface)
+        m_glSurface->clear();
+    else
+        m_swSurface->clear();
     setFullScreen(false);
     m_unsupported->hide();
     m_notice->hide();

@@ -41,6 +41,12 @@ bool SoftwareVideoSurface::prepare()
     return true;
 }
 
+void SoftwareVideoSurface::clear()
+{
+    m_frame = QImage();
+    update();
+}
+
 void SoftwareVideoSurface::frameReady(void *context)
 {
     // On a libmpv thread: render on the widget's own thread.

@@ -23,6 +23,8 @@ public:
 
     // Makes the renderer; true once it exists.
     bool prepare();
+    // Shows black until the next frame.
+    void clear();
 
 signals:
     void ready(); // never needed: prepare() answers at once
