@@ -5,6 +5,8 @@
 #include "recording_messages.h"
 #include "sample_site_process.h"
 #include "shell/main_window.h"
+#include "shell/play_hand_off.h"
+#include "shell/player_scheme.h"
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
 #include "store/today.h"
@@ -82,6 +84,8 @@ private slots:
         services.network = &network;
         QWebEngineProfile *profile = shell::makeWebProfile(qApp);
         services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
+        services.handOff = new shell::PlayHandOff(qApp);
+        new shell::PlayerScheme(profile, services.handOff);
         services.messages = &messages;
         services.today = &store::todayString;
         services.requestTimeoutMs = 20000;
@@ -191,6 +195,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    shell::PlayerScheme::registerScheme();
     QApplication app(argc, argv);
     tst_EndToEnd test;
     return QTest::qExec(&test, argc, argv);
