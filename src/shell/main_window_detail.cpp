@@ -6,6 +6,7 @@
 #include "playback/play_page.h"
 #include "shell/browser.h"
 #include "shell/enter_key_filter.h"
+#include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
 
@@ -72,11 +73,6 @@ public:
         return text;
     }
 };
-
-QString siteUnreachableText()
-{
-    return QStringLiteral("无法连接影片网站，请稍后再试。");
-}
 
 } // namespace
 
@@ -147,10 +143,13 @@ void frmMain::TreeView2_NodeClick()
 
     if (!outcome.detail.found) {
         // The message leaves the description of the title before as it was.
-        message(outcome.siteUnreachable ? siteUnreachableText() : QStringLiteral("暂无播放地址"));
+        message(outcome.requestFailed ? siteFailureText(outcome.errorStatus) + QStringLiteral("，请稍后再试。")
+                                      : QStringLiteral("暂无播放地址"));
         return;
     }
     showTitleDetail(outcome.detail);
+    if (outcome.playListFailed)
+        message(siteFailureText(outcome.errorStatus) + QStringLiteral("，显示的是以前保存的播放列表。"));
     if (!outcome.storeError.isEmpty())
         message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
 }

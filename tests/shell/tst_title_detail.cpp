@@ -99,7 +99,8 @@ private slots:
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<QString>("text");
         QTest::newRow("no list") << Reply(200, "none") << "暂无播放地址";
-        QTest::newRow("site fails") << Reply(500, "F0$p://x") << "无法连接影片网站，请稍后再试。";
+        QTest::newRow("site answers an error") << Reply(500, "F0$p://x") << "影片网站出错（HTTP 500），请稍后再试。";
+        QTest::newRow("site not reached") << Reply(200, "F0$p://x").hanging() << "无法连接影片网站，请稍后再试。";
     }
     void noEpisodesKeepsDescription()
     {
@@ -107,6 +108,7 @@ private slots:
         QFETCH(QString, text);
         m_server.on("Lx=Dy&Id=8", reply);
         WindowFixture f(m_server.site());
+        f.services.requestTimeoutMs = 300;
         frmMain &w = open(f);
         click(w, 0);
         click(w, 1);
@@ -117,16 +119,26 @@ private slots:
         QCOMPARE(m_server.count("Lx=Nr&Id=8"), 0);
     }
 
+    void staleRowShownWhenSiteFails_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("error status") << Reply(503, "busy") << "影片网站出错（HTTP 503），显示的是以前保存的播放列表。";
+        QTest::newRow("no answer") << Reply(200, "E9$p://n").hanging() << "无法连接影片网站，显示的是以前保存的播放列表。";
+    }
     void staleRowShownWhenSiteFails()
     {
+        QFETCH(Reply, reply);
+        QFETCH(QString, text);
         WindowFixture f(m_server.site());
+        f.services.requestTimeoutMs = 300;
         frmMain &w = open(f);
         QSqlQuery query(w.conn.database());
         QVERIFY(query.exec("insert into vodplay values (7, 'E0$p://old', '2026/12/6', 'd')"));
-        m_server.on(dy7, Reply(503, "busy"));
+        m_server.on(dy7, reply);
         click(w, 0);
         QCOMPARE(column(w.ListView1, Qt::DisplayRole), QStringList{"E0"});
-        QVERIFY(f.messages.texts.isEmpty());
+        QCOMPARE(f.messages.texts, QStringList{text});
     }
 
     void playsEpisode()
