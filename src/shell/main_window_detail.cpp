@@ -1,7 +1,9 @@
 // A title's detail, its episodes and the play page.
 #include "shell/main_window.h"
 
+#include "playback/desktop_application.h"
 #include "playback/detail_cache.h"
+#include "playback/external_address.h"
 #include "playback/play_list.h"
 #include "playback/play_page.h"
 #include "shell/browser.h"
@@ -21,6 +23,7 @@
 #include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
@@ -74,13 +77,35 @@ public:
     }
 };
 
+// A long address shown in a message keeps its head and its tail.
+QString shownAddress(const QString &address)
+{
+    constexpr int head = 160;
+    constexpr int tail = 40;
+    if (address.size() <= head + tail + 1)
+        return address;
+    return address.left(head) + QStringLiteral("…") + address.right(tail);
+}
+
 } // namespace
 
 void frmMain::setUpTitleDetail()
 {
     Text1->setText(playback::playPageTemplate(m_services.site));
-    if (!m_services.openUrl)
-        m_services.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    if (!m_services.openUrl) {
+        m_services.openUrl = [](const QString &address) {
+            // The dedicated players' addresses are no URLs Qt accepts; the
+            // desktop's own opener takes them as they are.
+            const QUrl url(address, QUrl::TolerantMode);
+            return url.isValid() ? QDesktopServices::openUrl(url)
+                                 : QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+        };
+    }
+    if (!m_services.startProgram) {
+        m_services.startProgram = [](const QString &program, const QStringList &arguments) {
+            return QProcess::startDetached(program, arguments);
+        };
+    }
 
     // A click, or Enter on the selected title, acts on the title.
     connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
@@ -226,13 +251,32 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
 
 void frmMain::openEpisodeExternally(const QString &address)
 {
-    const QUrl url(address, QUrl::TolerantMode);
-    if (!url.isValid() || url.scheme().isEmpty()) {
-        message(QStringLiteral("这个播放地址无法用外部播放器打开：%1").arg(address));
+    // Only media addresses leave the program: a site must not get the
+    // desktop to open a local file or run a handler of its choosing.
+    const playback::ExternalAddress kind = playback::classifyExternalAddress(address);
+    const QString shown = shownAddress(address);
+    if (kind == playback::ExternalAddress::Refused) {
+        message(QStringLiteral("这不是影音播放地址，不能交给外部播放器：%1").arg(shown));
         return;
     }
-    if (!m_services.openUrl(url))
-        message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(address));
+    const QString trimmed = address.trimmed();
+    if (kind == playback::ExternalAddress::WebMedia) {
+        const QString encoded = QUrl(trimmed, QUrl::TolerantMode).toString(QUrl::FullyEncoded);
+        // A web address would open the web browser: ask for the video player.
+        if (const auto app = playback::defaultApplicationFor(playback::videoTypesFor(encoded))) {
+            const QStringList command = playback::launchCommand(*app, encoded);
+            if (command.isEmpty() || !m_services.startProgram(command.constFirst(), command.mid(1)))
+                message(QStringLiteral("无法启动视频播放器“%1”：%2").arg(app->name, shown));
+            return;
+        }
+        if (m_services.openUrl(encoded))
+            message(QStringLiteral("没有找到默认的视频播放器，已交给系统默认的程序打开：%1").arg(shown));
+        else
+            message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
+        return;
+    }
+    if (!m_services.openUrl(trimmed))
+        message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
 }
 
 } // namespace kinolark::shell

@@ -256,34 +256,68 @@ private slots:
         w.ListView1->releaseMouse();
     }
 
+    // Only media addresses leave the program; a web address goes to the
+    // desktop's video player, not its web browser.
     void episodeMenu_data()
     {
-        QTest::addColumn<bool>("handled");
-        QTest::newRow("player found") << true;
-        QTest::newRow("no player") << false;
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("videoPlayer"); // one is registered for video/mp4
+        QTest::addColumn<QStringList>("started");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("said");
+        const QString web = "http://v.example/a.mp4";
+        QTest::newRow("web, video player") << web << true << QStringList{"player", "--fs", web} << "" << "";
+        QTest::newRow("web, none registered") << web << false << QStringList{} << web
+                                              << "没有找到默认的视频播放器，已交给系统默认的程序打开：" + web;
+        QTest::newRow("stream") << "rtsp://cam.example/live" << true << QStringList{} << "rtsp://cam.example/live" << "";
+        QTest::newRow("dedicated player") << "bdhd://1|AB|x.rmvb" << true << QStringList{} << "bdhd://1|AB|x.rmvb" << "";
+        QTest::newRow("local file") << "file:///etc/passwd" << true << QStringList{} << ""
+                                    << "这不是影音播放地址，不能交给外部播放器：file:///etc/passwd";
+        QTest::newRow("script") << "javascript://%0aalert(1)" << true << QStringList{} << ""
+                                << "这不是影音播放地址，不能交给外部播放器：javascript://%0aalert(1)";
     }
     void episodeMenu()
     {
-        QFETCH(bool, handled);
+        QFETCH(QString, address);
+        QFETCH(bool, videoPlayer);
+        QFETCH(QStringList, started);
+        QFETCH(QString, opened);
+        QFETCH(QString, said);
+        QTemporaryDir xdg;
+        QVERIFY(QDir().mkpath(xdg.filePath("applications")));
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            qputenv(name, xdg.path().toUtf8());
+        if (videoPlayer) {
+            QVERIFY(writeAll(xdg.filePath("applications/player.desktop"),
+                             "[Desktop Entry]\nType=Application\nName=Player\nExec=player --fs %U\n"));
+            QVERIFY(writeAll(xdg.filePath("mimeapps.list"), "[Default Applications]\nvideo/mp4=player.desktop\n"));
+        }
+        m_server.on(dy7, Reply(200, ("E0$" + address).toUtf8()));
         WindowFixture f(m_server.site());
-        QList<QUrl> opened;
-        f.services.openUrl = [&](const QUrl &url) {
-            opened << url;
-            return handled;
+        QStringList openedNow;
+        QStringList startedNow;
+        f.services.openUrl = [&](const QString &url) {
+            openedNow << url;
+            return true;
+        };
+        f.services.startProgram = [&](const QString &program, const QStringList &arguments) {
+            startedNow = QStringList{program} + arguments;
+            return true;
         };
         frmMain &w = open(f);
         QVERIFY(!w.episodeMenu(nullptr));
         click(w, 0);
-        const std::unique_ptr<QMenu> menu = w.episodeMenu(episode(w, "Pid1"));
+        const std::unique_ptr<QMenu> menu = w.episodeMenu(episode(w, "Pid0"));
         QVERIFY(menu);
         QCOMPARE(menu->actions().size(), 2);
         QCOMPARE(menu->actions().at(0)->text(), QString("用外部播放器打开"));
         QCOMPARE(menu->actions().at(1)->text(), QString("复制播放地址"));
         menu->actions().at(0)->trigger();
-        QCOMPARE(opened, QList<QUrl>{QUrl("p://b")});
-        QCOMPARE(f.messages.texts.size(), handled ? 0 : 1);
+        QCOMPARE(startedNow, started);
+        QCOMPARE(openedNow, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(f.messages.texts, said.isEmpty() ? QStringList() : QStringList{said});
         menu->actions().at(1)->trigger();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString("p://b"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
     }
 
 private:
