@@ -97,6 +97,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Tab and Shift+Tab follow the controls' order. The browsers make their
+    // page widgets late, and the window's own focus chain would take those
+    // last; this way the web view passes Tab on like any other control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void createControls();
