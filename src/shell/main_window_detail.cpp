@@ -13,6 +13,7 @@
 #include "text/html_to_text.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -114,13 +115,7 @@ void frmMain::setUpTitleDetail()
     ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
     ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
-    new EventHook(ListView1->viewport(), [this](QEvent *event) {
-        if (event->type() == QEvent::MouseMove) {
-            const auto *move = static_cast<const QMouseEvent *>(event);
-            ListView1_MouseMove(move->buttons(), move->modifiers(), move->position().toPoint());
-        }
-        return false;
-    });
+    new EventHook(ListView1->viewport(), [this](QEvent *event) { return episodeListMouse(event); });
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         if (const std::unique_ptr<QMenu> menu = episodeMenu(ListView1->itemAt(pos)))
@@ -230,10 +225,49 @@ void frmMain::ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifier
 {
     Q_UNUSED(shift);
     Q_UNUSED(pos);
-    if (buttons != Qt::LeftButton)
-        return;
-    if (QWidget *grabber = QWidget::mouseGrabber())
-        grabber->releaseMouse();
+    // With the left button alone held, the list lets go of the mouse until
+    // the button comes up.
+    if (buttons == Qt::LeftButton)
+        m_episodeListLetGo = true;
+}
+
+bool frmMain::episodeListMouse(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        m_episodeListLetGo = false;
+        return false;
+    case QEvent::MouseMove: {
+        const auto *move = static_cast<QMouseEvent *>(event);
+        ListView1_MouseMove(move->buttons(), move->modifiers(), move->position().toPoint());
+        if (!m_episodeListLetGo)
+            return false;
+        // Qt sends the pointer's events to the widget it was pressed on; a
+        // list that has let go neither drags nor selects by them, and the
+        // widget under the pointer gets them instead.
+        passMouseOn(move);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        if (!std::exchange(m_episodeListLetGo, false))
+            return false;
+        return passMouseOn(static_cast<QMouseEvent *>(event));
+    }
+    default:
+        return false;
+    }
+}
+
+bool frmMain::passMouseOn(const QMouseEvent *event)
+{
+    QWidget *target = childAt(mapFromGlobal(event->globalPosition().toPoint()));
+    if (!target || target == ListView1 || ListView1->isAncestorOf(target))
+        return false;
+    QMouseEvent passed(event->type(), target->mapFromGlobal(event->globalPosition()), event->scenePosition(),
+                       event->globalPosition(), event->button(), event->buttons(), event->modifiers(),
+                       event->pointingDevice());
+    QCoreApplication::sendEvent(target, &passed);
+    return true;
 }
 
 std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
