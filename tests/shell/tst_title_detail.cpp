@@ -248,6 +248,24 @@ private slots:
         QCOMPARE(query.value(0).toString(), QString("<p>天下</p>简介"));
     }
 
+    // The window closes while a title click waits: the click ends without
+    // touching the closed catalogue or the window, and without a warning.
+    void closeWhileWaiting()
+    {
+        QTest::failOnWarning(QRegularExpression(".*"));
+        m_server.on(dy7, Reply(200, "E0$p://a").delay(300));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QObject context;
+        connect(&m_server, &ScriptedServer::requested, &context, [&] { QTimer::singleShot(0, &w, [&] { w.close(); }); });
+        click(w, 0);
+        QVERIFY(!w.conn.isOpen());
+        QCOMPARE(w.ListView1->count(), 0);
+        QVERIFY(f.messages.texts.isEmpty());
+    }
+
     // A press on an episode, then the pointer moved with the button held,
     // through the window as the platform would send it: with the left button
     // alone the list lets go, so nothing is drag-selected and the widget
