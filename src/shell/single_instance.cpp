@@ -1,5 +1,7 @@
 #include "shell/single_instance.h"
 
+#include "shell/bring_to_front.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -70,11 +72,8 @@ void SingleInstance::raiseOnRequest(QWidget *window)
 {
     connect(this, &SingleInstance::activationRequested, window, [window] {
         // Still starting: the window comes up in front by itself.
-        if (!window->isVisible())
-            return;
-        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        window->raise();
-        window->activateWindow();
+        if (window->isVisible())
+            bringToFront(window);
     });
 }
 
