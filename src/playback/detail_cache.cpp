@@ -37,7 +37,9 @@ DetailCache::Fetched DetailCache::fetch(const QString &query, qint64 id, DetailO
     const site::HttpAnswer answer =
         site::HttpGetText(m_network, m_endpoint + query + QString::number(id), options);
     if (!answer.ok) {
-        outcome.siteUnreachable = true;
+        if (!outcome.requestFailed)
+            outcome.errorStatus = answer.siteAnswered() ? answer.status : 0;
+        outcome.requestFailed = true;
         return {};
     }
     outcome.lastAnswer = answer.text;
@@ -96,6 +98,13 @@ bool DetailCache::store(qint64 id, const QString &playList, const QString &date,
     return true;
 }
 
+QString DetailCache::writtenDay() const
+{
+    // Asked again after the wait: a refresh that ends past midnight is of
+    // the day it ended on.
+    return m_today ? m_today() : QString();
+}
+
 DetailOutcome DetailCache::load(qint64 id)
 {
     DetailOutcome outcome;
@@ -117,6 +126,7 @@ DetailOutcome DetailCache::load(qint64 id)
     bool found = lookUp(&fresh);
     if (!fresh) {
         const Fetched playList = fetch(QStringLiteral("Lx=Dy&Id="), id, outcome);
+        outcome.playListFailed = !playList.ok && found;
         if (playList.ok && PlayList::accepts(playList.text)) {
             // Another click may have made the row during the wait.
             found = found || lookUp(nullptr);
@@ -125,7 +135,7 @@ DetailOutcome DetailCache::load(qint64 id)
                 description = fetch(QStringLiteral("Lx=Nr&Id="), id, outcome);
             // What was fetched but cannot be stored is shown all the same.
             const bool unsaved = (!found && !description.ok)
-                                 || !store(id, playList.text, today, description.text, &outcome.storeError);
+                                 || !store(id, playList.text, writtenDay(), description.text, &outcome.storeError);
             if (unsaved) {
                 TitleDetail shown = read(id);
                 shown.found = true;
