@@ -25,8 +25,8 @@ DetailCache::DetailCache(const QSqlDatabase &database, QNetworkAccessManager &ne
 
 QSqlDatabase DetailCache::database() const
 {
-    // The window may close the catalogue while a request waits; a connection
-    // that is gone then makes the statements fail instead of crashing.
+    // The window may close the catalogue while a request waits; every
+    // statement first checks that it is still open.
     return QSqlDatabase::database(m_connection, false);
 }
 
@@ -50,6 +50,8 @@ TitleDetail DetailCache::read(qint64 id)
 {
     TitleDetail detail;
     m_lastStatement = sql::selectCachedDetail();
+    if (!database().isOpen())
+        return detail;
     QSqlQuery query(database());
     query.prepare(m_lastStatement);
     query.addBindValue(id);
@@ -66,6 +68,10 @@ bool DetailCache::store(qint64 id, const QString &playList, const QString &date,
 {
     // Decided at the time of writing: another load may have made the row
     // while this one waited for the site.
+    if (!database().isOpen()) {
+        *error = QStringLiteral("the catalogue was closed");
+        return false;
+    }
     QSqlQuery query(database());
     m_lastStatement = sql::selectCachedPlayList();
     query.prepare(m_lastStatement);
@@ -112,6 +118,8 @@ DetailOutcome DetailCache::load(qint64 id)
 
     const auto lookUp = [&](bool *fresh) {
         m_lastStatement = sql::selectCachedPlayList();
+        if (!database().isOpen())
+            return false;
         QSqlQuery query(database());
         query.prepare(m_lastStatement);
         query.addBindValue(id);
