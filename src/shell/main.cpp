@@ -63,7 +63,8 @@ int main(int argc, char *argv[])
     services.site = site::siteAddress();
     services.network = &network;
     // Owned by the application, so it outlives the window's pages.
-    QWebEngineProfile *profile = shell::makeWebProfile(&app);
+    QWebEngineProfile *profile =
+        shell::makeWebProfile(&app, {services.site, QStringLiteral(KINOLARK_PLAYER_SCRIPT_URL)});
     services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
     services.messages = &messages;
     services.today = &store::todayString;
