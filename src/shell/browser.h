@@ -18,9 +18,6 @@ public:
     // Starts loading `address`: "about:blank", the path of a local file, or a
     // web address. Returns at once; a later call replaces an earlier one.
     virtual void navigate(const QString &address) = 0;
-    // `address` is a page the program writes itself, with nothing from
-    // outside in it, that may load the program's own player script.
-    virtual void trustOwnPage(const QString &address) { Q_UNUSED(address); }
 
     // The address navigate() loads for `address`.
     static QUrl addressUrl(const QString &address)
@@ -34,6 +31,9 @@ signals:
     // The browser starts showing `url`, whoever asked for it: the program,
     // a link or a script of the page.
     void pageStarting(const QUrl &url);
+    // The page showing `page` asks the built-in player to play; `request`
+    // holds its player settings.
+    void handOffRequested(const QUrl &page, const QUrl &request);
 };
 
 using BrowserFactory = std::function<Browser *(QWidget *parent)>;

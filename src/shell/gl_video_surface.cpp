@@ -28,9 +28,10 @@ GlVideoSurface::GlVideoSurface(player::Player *player, QWidget *parent)
 
 GlVideoSurface::~GlVideoSurface()
 {
-    makeCurrent();
-    releaseRenderer();
-    doneCurrent();
+    // The base class ends the context later, when this part is gone.
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
+    contextGoing();
 }
 
 bool GlVideoSurface::prepare()
@@ -47,15 +48,19 @@ bool GlVideoSurface::prepare()
 void GlVideoSurface::initializeGL()
 {
     // The context goes with the window; a new one needs a new renderer.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
-        makeCurrent();
-        releaseRenderer();
-        doneCurrent();
-    }, Qt::UniqueConnection);
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoSurface::contextGoing,
+            Qt::UniqueConnection);
     if (m_wanted) {
         createRenderer();
         emit ready();
     }
+}
+
+void GlVideoSurface::contextGoing()
+{
+    makeCurrent();
+    releaseRenderer();
+    doneCurrent();
 }
 
 void GlVideoSurface::createRenderer()

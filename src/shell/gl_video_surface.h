@@ -34,6 +34,7 @@ protected:
 
 private:
     static void frameReady(void *context);
+    void contextGoing();
     void createRenderer();
     void releaseRenderer();
 

@@ -1,6 +1,6 @@
 #include "shell/guarded_page.h"
 
-#include <QWebEngineSettings>
+#include "shell/player_scheme.h"
 
 namespace kinolark::shell {
 
@@ -8,16 +8,18 @@ void GuardedPage::loadByProgram(const QUrl &url)
 {
     if (url.isLocalFile())
         m_allowedFile = url;
-    // The program's player script comes from a local scheme, which only a
-    // page allowed local content can load: the program's own page alone.
-    // It loads nothing remote all the same.
-    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
-                             url.isLocalFile() && url == m_ownPage);
     load(url);
 }
 
 bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    // The player script hands over by going to the player's own address;
+    // the page stays where it is, and who asked is the page shown now.
+    if (url.scheme() == QLatin1String(PlayerScheme::name())) {
+        if (isMainFrame)
+            emit handOffRequested(this->url(), url);
+        return false;
+    }
     if (url.isLocalFile() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0) {
         if (!isMainFrame || !url.matches(m_allowedFile, QUrl::RemoveFragment))
             return false;
@@ -28,6 +30,10 @@ bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
     if (isMainFrame && type != NavigationTypeTyped)
         emit mainFrameNavigating(url);
     return true;
+}
+
+void GuardedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &)
+{
 }
 
 } // namespace kinolark::shell

@@ -16,21 +16,23 @@ public:
 
     // The program's own navigation: the one local file the page may show.
     void loadByProgram(const QUrl &url);
-    // A local file the program writes itself, with nothing from outside
-    // in it, whose scripts may load the program's own player script when
-    // the program shows it. Other pages read no local content at all.
-    void setOwnPage(const QUrl &url) { m_ownPage = url; }
 
 signals:
     // The page goes on to `url` by itself: a link, a script, back or reload.
     void mainFrameNavigating(const QUrl &url);
+    // The page showing `page` asks the built-in player to play; `request`
+    // holds its player settings.
+    void handOffRequested(const QUrl &page, const QUrl &request);
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    // What the site's scripts write to their console is theirs, not the
+    // program's: it does not go to the program's log.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
+                                  const QString &source) override;
 
 private:
     QUrl m_allowedFile;
-    QUrl m_ownPage;
 };
 
 } // namespace kinolark::shell

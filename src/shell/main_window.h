@@ -19,6 +19,7 @@ class QListView;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QMouseEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
@@ -104,6 +105,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Tab and Shift+Tab follow the controls' order. The browsers make their
+    // page widgets late, and the window's own focus chain would take those
+    // last; this way the web view passes Tab on like any other control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void createControls();
@@ -119,6 +124,8 @@ private:
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
     void copyEpisodeAddress(const QString &address);
+    bool episodeListMouse(QEvent *event);
+    bool passMouseOn(const QMouseEvent *event);
     QString appFile(const QString &name) const;
     std::optional<int> episodeLine(const QListWidgetItem *item) const;
     // The built-in player (main_window_player.cpp).
@@ -148,6 +155,8 @@ private:
     PlayerView *m_playerView = nullptr;
     PlayHandOff *m_handOff = nullptr;
     int m_nextLine = -1; // the episode the countdown leads to
+    bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
+    QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
 };
 
 } // namespace kinolark::shell

@@ -28,11 +28,10 @@ QSize playerSize(const QSize &asked, const QSize &room)
 
 void frmMain::setUpPlayer()
 {
-    m_handOff = m_services.handOff ? m_services.handOff : new PlayHandOff(this);
+    m_handOff = new PlayHandOff(this);
     connect(m_handOff, &PlayHandOff::handedOff, this, &frmMain::playHandedOff);
+    connect(WebBrowser1, &Browser::handOffRequested, m_handOff, &PlayHandOff::deliverRequest);
 
-    // The play page loads the program's player script.
-    WebBrowser1->trustOwnPage(appFile(QStringLiteral("play.htm")));
     m_playerView = new PlayerView(this);
     m_playerView->setGeometry(QRect(WebBrowser1->pos(), QSize(680, 445)));
     // Above the play page, below the description and the second browser.

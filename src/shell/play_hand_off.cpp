@@ -1,5 +1,7 @@
 #include "shell/play_hand_off.h"
 
+#include <QUrlQuery>
+
 namespace kinolark::shell {
 
 void PlayHandOff::expect(const QUrl &page)
@@ -24,6 +26,14 @@ bool PlayHandOff::deliver(const QUrl &page, const QString &address, const QSize 
     m_page.clear();
     emit handedOff(address, size);
     return true;
+}
+
+bool PlayHandOff::deliverRequest(const QUrl &page, const QUrl &request)
+{
+    const QUrlQuery query(request);
+    const QSize size(query.queryItemValue(QStringLiteral("width")).toInt(),
+                     query.queryItemValue(QStringLiteral("height")).toInt());
+    return deliver(page, query.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded), size);
 }
 
 } // namespace kinolark::shell

@@ -24,6 +24,9 @@ public:
     bool accepts(const QUrl &page) const;
     // The page's player settings; taken when accepted, else ignored.
     bool deliver(const QUrl &page, const QString &address, const QSize &size);
+    // The same, as the player script asks: the address of the player with
+    // the settings in its query ("url", "width", "height").
+    bool deliverRequest(const QUrl &page, const QUrl &request);
 
 signals:
     void handedOff(const QString &address, const QSize &size);

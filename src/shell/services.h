@@ -3,16 +3,15 @@
 #include "shell/browser.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class QNetworkAccessManager;
-class QUrl;
 
 namespace kinolark::shell {
 
 class MessageSink;
-class PlayHandOff;
 
 // What the window is handed from outside: its folder, the site, and every
 // seam that reaches the machine, so tests can put their own in place.
@@ -26,10 +25,9 @@ struct Services
     std::function<QString()> today;    // today's date string
     int requestTimeoutMs = 30000;
     // Hands an address to the desktop's handler for its scheme.
-    std::function<bool(const QUrl &)> openUrl;
-    // Where the play page hands its address over; the window makes its own
-    // when none is given (no web engine serves the player script then).
-    PlayHandOff *handOff = nullptr;
+    std::function<bool(const QString &address)> openUrl;
+    // Starts a program with its arguments, detached from this one.
+    std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
 };
 
 } // namespace kinolark::shell

@@ -32,11 +32,11 @@ QWebEngineView *WebEngineBrowser::view()
         return m_view;
     m_view = new QWebEngineView(this);
     auto *page = new GuardedPage(m_profile, m_view);
-    page->setOwnPage(m_ownPage);
     m_view->setPage(page);
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
     connect(page, &GuardedPage::mainFrameNavigating, this, &Browser::pageStarting);
+    connect(page, &GuardedPage::handOffRequested, this, &Browser::handOffRequested);
     if (!m_pending.isEmpty())
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(m_pending);
     m_pending.clear();
@@ -52,13 +52,6 @@ void WebEngineBrowser::navigate(const QString &address)
         static_cast<GuardedPage *>(m_view->page())->loadByProgram(url);
     else
         m_pending = url; // a later address replaces an earlier one
-}
-
-void WebEngineBrowser::trustOwnPage(const QString &address)
-{
-    m_ownPage = addressUrl(address);
-    if (m_view)
-        static_cast<GuardedPage *>(m_view->page())->setOwnPage(m_ownPage);
 }
 
 void WebEngineBrowser::paintEvent(QPaintEvent *event)

@@ -22,7 +22,6 @@ public:
     // Pages live in `profile`, which sets what they may do.
     WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent = nullptr);
     void navigate(const QString &address) override;
-    void trustOwnPage(const QString &address) override;
     // The web view, made now if it was not yet.
     QWebEngineView *view();
 
@@ -33,7 +32,6 @@ private:
     QWebEngineProfile *m_profile;
     QWebEngineView *m_view = nullptr;
     QUrl m_pending;
-    QUrl m_ownPage;
     bool m_viewQueued = false;
 };
 

@@ -4,8 +4,8 @@
 
 #include "recording_messages.h"
 #include "sample_site_process.h"
+#include "playback/play_page.h"
 #include "shell/main_window.h"
-#include "shell/play_hand_off.h"
 #include "shell/player_scheme.h"
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
@@ -68,6 +68,9 @@ class tst_EndToEnd : public QObject
     Q_OBJECT
 
 private slots:
+    // Normal use writes no warnings.
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
+
     void wholeFlow()
     {
         SampleSiteProcess site;
@@ -82,10 +85,9 @@ private slots:
         services.appFolder = folder.path();
         services.site = site.site();
         services.network = &network;
-        QWebEngineProfile *profile = shell::makeWebProfile(qApp);
+        QWebEngineProfile *profile = shell::makeWebProfile(qApp, {site.site(), playback::defaultPlayerScript()});
         services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
-        services.handOff = new shell::PlayHandOff(qApp);
-        new shell::PlayerScheme(profile, services.handOff);
+        new shell::PlayerScheme(profile);
         services.messages = &messages;
         services.today = &store::todayString;
         services.requestTimeoutMs = 20000;
