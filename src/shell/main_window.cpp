@@ -4,6 +4,7 @@
 #include "shell/browser.h"
 #include "shell/message_sink.h"
 #include "shell/notice_page.h"
+#include "shell/player_view.h"
 #include "shell/template_box.h"
 #include "shell/window_hook.h"
 #include "site/site_address.h"
@@ -268,7 +269,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 bool frmMain::focusNextPrevChild(bool next)
 {
     const QList<QWidget *> order{TreeView1, txtSearch, cmdSearch,  TreeView2,
-                                 WebBrowser1, ListView1, txtNr, WebBrowser2};
+                                 WebBrowser1, playerView(), ListView1, txtNr, WebBrowser2};
     QWidget *focus = QApplication::focusWidget();
     qsizetype at = -1;
     for (qsizetype i = 0; i < order.size() && at < 0; ++i) {

@@ -136,6 +136,20 @@ private slots:
         QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join('\n')));
     }
 
+    void twentyQuickClicksPlayTheLast()
+    {
+        shell::frmMain &w = *m_window;
+        openTitle(6);
+        // MP4 and HLS in turn, HLS last.
+        for (int click = 0; click < 20; ++click)
+            clickEpisode(click % 2);
+        shell::PlayerView *player = w.playerView();
+        QTRY_VERIFY_WITH_TIMEOUT(player->player()->position() > 1.0, 20000);
+        QCOMPARE(player->player()->address(), w.PlayUrls.at(1));
+        QVERIFY(player->player()->address().endsWith(".m3u8"));
+        QCOMPARE(player->player()->state(), player::Player::State::Playing);
+    }
+
     void handOffDeliversHostileAddressesExactly_data()
     {
         QTest::addColumn<QString>("address");
