@@ -3,6 +3,7 @@
 #include "browse/category_tree.h"
 #include "shell/browser.h"
 #include "shell/message_sink.h"
+#include "shell/my_titles.h"
 #include "shell/notice_page.h"
 #include "shell/template_box.h"
 #include "shell/window_hook.h"
@@ -80,6 +81,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     createControls();
     connectBrowseHandlers();
     setUpTitleDetail();
+    m_my = new MyTitles(*this);
 }
 
 frmMain::~frmMain()
@@ -233,6 +235,7 @@ bool frmMain::Form_Load()
     buildCategoryTree();
     WebBrowser1->navigate(homePage());
     synchroniseCatalogue();
+    m_my->load();
 
     ListView1->setViewMode(QListView::ListMode);
     ListView1->setFlow(QListView::LeftToRight);

@@ -29,6 +29,7 @@ struct TitleDetail;
 namespace kinolark::shell {
 
 class Browser;
+class MyTitles;
 class TemplateBox;
 
 // The program's one window. Controls and handlers carry the names the rest of
@@ -63,6 +64,8 @@ public:
     QString catalogueFile() const; // the catalogue file
     // The titles behind TreeView2.
     browse::TitleListModel &titleModel() { return m_titles; }
+    // The group "我的": favourites, watch history, new episodes.
+    MyTitles &myTitles() { return *m_my; }
 
     // A title's detail and its episodes (main_window_detail.cpp).
     void TreeView2_NodeClick();
@@ -109,12 +112,14 @@ private:
     void message(const QString &text);
     void setUpTitleDetail();
     void showTitleDetail(const playback::TitleDetail &detail);
+    std::optional<int> episodeLine(const QListWidgetItem *item) const;
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
     QString appFile(const QString &name) const;
 
     Services m_services;
     browse::TitleListModel m_titles;
+    MyTitles *m_my = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
 };
