@@ -32,7 +32,8 @@ NewEpisodes NewEpisodes::between(const QString &seenPlayList, const QString &cur
     QSet<QString> seenNames;
     QSet<QString> seenAddresses;
     QSet<int> seenNumbers;
-    for (const playback::Episode &episode : playback::PlayList::parse(seenPlayList).episodes()) {
+    const playback::PlayList seen = playback::PlayList::parse(seenPlayList);
+    for (const playback::Episode &episode : seen.episodes()) {
         const QString name = episode.name.trimmed();
         seenNames.insert(name);
         seenAddresses.insert(episode.address.trimmed());
@@ -44,13 +45,14 @@ NewEpisodes NewEpisodes::between(const QString &seenPlayList, const QString &cur
     QSet<QString> counted;
     bool numbered = false;
     int highest = -1;
-    for (const playback::Episode &episode : playback::PlayList::parse(currentPlayList).episodes()) {
+    const playback::PlayList current = playback::PlayList::parse(currentPlayList);
+    for (const playback::Episode &episode : current.episodes()) {
         const QString name = episode.name.trimmed();
         const int number = episodeNumber(name);
         highest = qMax(highest, number);
-        const bool seen = seenNames.contains(name) || seenAddresses.contains(episode.address.trimmed())
+        const bool known = seenNames.contains(name) || seenAddresses.contains(episode.address.trimmed())
                           || (number >= 0 && seenNumbers.contains(number));
-        if (seen || counted.contains(name))
+        if (known || counted.contains(name))
             continue;
         counted.insert(name);
         ++result.count;

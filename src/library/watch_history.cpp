@@ -49,7 +49,8 @@ QHash<qint64, QString> WatchHistory::notes()
         QString name;
         query.addBindValue(entry.titleId);
         if (query.exec() && query.next()) {
-            for (const playback::Episode &episode : playback::PlayList::parse(query.value(0).toString()).episodes()) {
+            const playback::PlayList list = playback::PlayList::parse(query.value(0).toString());
+            for (const playback::Episode &episode : list.episodes()) {
                 if (episode.line == entry.line) {
                     name = episode.name.trimmed();
                     break;
