@@ -87,6 +87,16 @@ bool Favourites::contains(qint64 titleId)
     return query.exec() && query.next();
 }
 
+bool Favourites::hasSeenList(qint64 titleId)
+{
+    if (!ready())
+        return false;
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("select 1 from favourite where title_id = ? and seen_play_list is not null"));
+    query.addBindValue(titleId);
+    return query.exec() && query.next();
+}
+
 QList<qint64> Favourites::ids()
 {
     QList<qint64> ids;

@@ -26,6 +26,8 @@ public:
     bool add(qint64 titleId, const QString &name, const QDateTime &when);
     bool remove(qint64 titleId);
     bool contains(qint64 titleId);
+    // Whether the play list the user saw of the favourite is known.
+    bool hasSeenList(qint64 titleId);
     // Newest first.
     QList<qint64> ids();
     int count();

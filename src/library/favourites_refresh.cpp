@@ -52,6 +52,21 @@ void FavouritesRefresh::start(const QList<qint64> &titles)
     QMetaObject::invokeMethod(this, &FavouritesRefresh::pump, Qt::QueuedConnection);
 }
 
+void FavouritesRefresh::enqueue(qint64 titleId)
+{
+    if (!m_running) {
+        start({titleId});
+        return;
+    }
+    if (m_queue.contains(titleId) || m_jobs.contains(titleId))
+        return;
+    m_yielded.remove(titleId);
+    m_queue << titleId;
+    ++m_total;
+    emit progress(m_done, m_total);
+    QMetaObject::invokeMethod(this, &FavouritesRefresh::pump, Qt::QueuedConnection);
+}
+
 void FavouritesRefresh::stop()
 {
     m_queue.clear();

@@ -52,6 +52,8 @@ public:
     bool startIfDue();
     // Refreshes `titles` now, whatever the day.
     void start(const QList<qint64> &titles);
+    // Refreshes the title too: joins the run going on, or starts one.
+    void enqueue(qint64 titleId);
     bool isRunning() const { return m_running; }
     int done() const { return m_done; }
     int total() const { return m_total; }

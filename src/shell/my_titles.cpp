@@ -131,6 +131,9 @@ void MyTitles::updateNodeTexts()
                                                  : counted(QStringLiteral("收藏"), int(favourites.size())));
     }
     m_historyNode->setText(0, counted(QStringLiteral("观看记录"), m_history->count()));
+    // The tree is narrow; the whole text is a hover away.
+    for (QTreeWidgetItem *node : {m_favouritesNode, m_historyNode})
+        node->setToolTip(0, node->text(0));
 }
 
 void MyTitles::showFavourites()
@@ -162,6 +165,10 @@ void MyTitles::toggle(const QModelIndex &row)
         if (!m_favourites->add(id, row.data(Qt::DisplayRole).toString(), now()))
             return;
         m_rows->setFavourite(id, m_favourites->newEpisodes(id).mark());
+        // Without a cached play list there is nothing to count new episodes
+        // against: fetch it now, as a click would.
+        if (m_refresh && !m_favourites->hasSeenList(id))
+            m_refresh->enqueue(id);
     }
     m_window.TreeView2->viewport()->update();
     updateNodeTexts();

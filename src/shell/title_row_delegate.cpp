@@ -2,6 +2,7 @@
 
 #include "browse/title_list_model.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -63,10 +64,20 @@ void TitleRowDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
 {
     LabelEditGuard::initStyleOption(option, index);
     const qint64 id = index.data(browse::TitleListModel::IdRole).toLongLong();
-    option->text = rowText(index);
     option->features |= QStyleOptionViewItem::HasDecoration;
     option->icon = m_favourites.contains(id) ? m_star : m_blank;
     option->decorationSize = QSize(starSize, starSize);
+    // A long name gives way to the mark and the note, which say more.
+    const QString name = index.data(Qt::DisplayRole).toString();
+    const QString after = rowText(index).mid(name.size());
+    const QStyle *style = option->widget ? option->widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, option, option->widget) + 1;
+    const int room = option->rect.width() - starSize - 4 * margin;
+    const QFontMetrics &metrics = option->fontMetrics;
+    option->text = name + after;
+    if (!after.isEmpty() && room > 0 && metrics.horizontalAdvance(option->text) > room)
+        option->text = metrics.elidedText(name, Qt::ElideRight, qMax(0, room - metrics.horizontalAdvance(after)))
+                       + after;
 }
 
 } // namespace kinolark::shell
