@@ -25,8 +25,7 @@ bool FavouritesRefresh::startIfDue()
 {
     if (m_running)
         return false;
-    const QString today = m_settings.today ? m_settings.today() : QString();
-    if (m_favourites.refreshedDay() == today)
+    if (m_favourites.refreshedDay() == today())
         return false;
     const QList<qint64> titles = m_favourites.ids();
     if (titles.isEmpty())
@@ -43,7 +42,7 @@ void FavouritesRefresh::start(const QList<qint64> &titles)
     m_daily = false;
     m_reached = false;
     m_asked = false;
-    m_today = m_settings.today ? m_settings.today() : QString();
+    m_today = today();
     m_queue = titles;
     m_yielded.clear();
     m_done = 0;
@@ -109,9 +108,16 @@ void FavouritesRefresh::pump()
     }
 }
 
+QString FavouritesRefresh::today() const
+{
+    // Read when it is used: a run that goes on past midnight writes the day
+    // it ends on, as a click would.
+    return m_settings.today ? m_settings.today() : QString();
+}
+
 bool FavouritesRefresh::begin(qint64 titleId)
 {
-    if (m_rows.row(titleId, m_today) == playback::DetailStore::Row::Fresh) {
+    if (m_rows.row(titleId, today()) == playback::DetailStore::Row::Fresh) {
         // Fetched today already, by a click or an earlier run.
         m_favourites.adoptFirstPlayList(titleId, m_rows.read(titleId).playList);
         return false;
@@ -140,13 +146,13 @@ void FavouritesRefresh::request(qint64 titleId, const QString &query)
 
 void FavouritesRefresh::answered(qint64 titleId, const site::HttpAnswer &answer)
 {
-    m_reached = m_reached || answer.ok || answer.status != 0;
+    m_reached = m_reached || answer.ok || answer.siteAnswered();
     Job &job = m_jobs[titleId];
     const bool description = !job.playList.isNull();
     const bool accepted = answer.ok && (description || playback::PlayList::accepts(answer.text));
     // A click that stored the title today meanwhile wins.
     if (!accepted || m_yielded.contains(titleId)
-        || m_rows.row(titleId, m_today) == playback::DetailStore::Row::Fresh) {
+        || m_rows.row(titleId, today()) == playback::DetailStore::Row::Fresh) {
         complete(titleId);
         return;
     }
@@ -154,7 +160,7 @@ void FavouritesRefresh::answered(qint64 titleId, const site::HttpAnswer &answer)
         store(titleId, job.playList, answer.text);
         return;
     }
-    if (m_rows.row(titleId, m_today) == playback::DetailStore::Row::Absent) {
+    if (m_rows.row(titleId, today()) == playback::DetailStore::Row::Absent) {
         job.playList = answer.text;
         request(titleId, QStringLiteral("Lx=Nr&Id="));
         return;
@@ -165,7 +171,7 @@ void FavouritesRefresh::answered(qint64 titleId, const site::HttpAnswer &answer)
 void FavouritesRefresh::store(qint64 titleId, const QString &playList, const QString &description)
 {
     QString error;
-    if (m_rows.store(titleId, playList, m_today, description, &error)) {
+    if (m_rows.store(titleId, playList, today(), description, &error)) {
         m_favourites.adoptFirstPlayList(titleId, playList);
         emit titleRefreshed(titleId);
     } else {

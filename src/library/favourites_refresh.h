@@ -76,6 +76,7 @@ private:
         QString playList; // kept while the description is asked for
     };
 
+    QString today() const;
     void pump();
     // False when the title needs no request.
     bool begin(qint64 titleId);
@@ -94,7 +95,7 @@ private:
     bool m_daily = false;   // the run marks the day when it ends
     bool m_asked = false;   // a request was sent
     bool m_reached = false; // the site answered at least once
-    QString m_today;
+    QString m_today; // the day the run began, marked done when it ends
     QList<qint64> m_queue;
     QHash<qint64, Job> m_jobs;
     QSet<qint64> m_yielded;

@@ -24,7 +24,9 @@ DetailCache::Fetched DetailCache::fetch(const QString &query, qint64 id, DetailO
     const site::HttpAnswer answer =
         site::HttpGetText(m_network, m_endpoint + query + QString::number(id), options);
     if (!answer.ok) {
-        outcome.siteUnreachable = true;
+        if (!outcome.requestFailed)
+            outcome.errorStatus = answer.siteAnswered() ? answer.status : 0;
+        outcome.requestFailed = true;
         return {};
     }
     outcome.lastAnswer = answer.text;
@@ -36,6 +38,13 @@ TitleDetail DetailCache::read(qint64 id)
     return m_rows.read(id);
 }
 
+QString DetailCache::writtenDay() const
+{
+    // Asked again after the wait: a refresh that ends past midnight is of
+    // the day it ended on.
+    return m_today ? m_today() : QString();
+}
+
 DetailOutcome DetailCache::load(qint64 id)
 {
     DetailOutcome outcome;
@@ -45,6 +54,7 @@ DetailOutcome DetailCache::load(qint64 id)
     bool found = row != DetailStore::Row::Absent;
     if (row != DetailStore::Row::Fresh) {
         const Fetched playList = fetch(QStringLiteral("Lx=Dy&Id="), id, outcome);
+        outcome.playListFailed = !playList.ok && found;
         if (playList.ok && PlayList::accepts(playList.text)) {
             // Another click may have made the row during the wait.
             found = found || m_rows.row(id, today) != DetailStore::Row::Absent;
@@ -53,7 +63,7 @@ DetailOutcome DetailCache::load(qint64 id)
                 description = fetch(QStringLiteral("Lx=Nr&Id="), id, outcome);
             // What was fetched but cannot be stored is shown all the same.
             const bool unsaved = (!found && !description.ok)
-                                 || !m_rows.store(id, playList.text, today, description.text, &outcome.storeError);
+                                 || !m_rows.store(id, playList.text, writtenDay(), description.text, &outcome.storeError);
             if (unsaved) {
                 TitleDetail shown = read(id);
                 shown.found = true;

@@ -15,7 +15,12 @@ namespace kinolark::playback {
 struct DetailOutcome
 {
     TitleDetail detail;           // what to show
-    bool siteUnreachable = false; // a request failed; nothing of it was stored
+    bool requestFailed = false;   // a request failed; nothing of it was stored
+    // The play list could not be refreshed, so `detail` holds the cached one.
+    bool playListFailed = false;
+    // Of the failed request: the HTTP status the site answered with, 0 when
+    // the site was not reached (network error, timeout).
+    int errorStatus = 0;
     QString storeError;           // a write failed; `detail` still holds what was fetched
     QString lastAnswer;           // text of the last answer received
     QString lastStatement;        // text of the last statement issued
@@ -54,6 +59,7 @@ private:
         QString text;
     };
     Fetched fetch(const QString &query, qint64 id, DetailOutcome &outcome);
+    QString writtenDay() const;
 
     DetailStore m_rows;
     QNetworkAccessManager &m_network;

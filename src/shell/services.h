@@ -3,11 +3,11 @@
 #include "shell/browser.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class QNetworkAccessManager;
-class QUrl;
 
 namespace kinolark::shell {
 
@@ -25,7 +25,9 @@ struct Services
     std::function<QString()> today;    // today's date string
     int requestTimeoutMs = 30000;
     // Hands an address to the desktop's handler for its scheme.
-    std::function<bool(const QUrl &)> openUrl;
+    std::function<bool(const QString &address)> openUrl;
+    // Starts a program with its arguments, detached from this one.
+    std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
 };
 
 } // namespace kinolark::shell
