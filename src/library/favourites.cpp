@@ -34,6 +34,11 @@ QSqlDatabase Favourites::database() const
 
 bool Favourites::ready()
 {
+    // The window may have closed the catalogue meanwhile.
+    if (!database().isOpen()) {
+        m_error = QStringLiteral("the catalogue is closed");
+        return false;
+    }
     if (m_ready)
         return true;
     QSqlQuery query(database());

@@ -3,6 +3,8 @@
 #include "playback/play_list.h"
 #include "site/http_fetch.h"
 
+#include <QSqlDatabase>
+
 namespace kinolark::library {
 
 FavouritesRefresh::FavouritesRefresh(const QSqlDatabase &database, QNetworkAccessManager &network,
@@ -89,9 +91,18 @@ void FavouritesRefresh::yieldTitle(qint64 titleId)
         job->fetch->abort();
 }
 
+bool FavouritesRefresh::catalogueOpen()
+{
+    // Closed with the window: the run ends there, touching nothing more.
+    if (QSqlDatabase::database(m_connection, false).isOpen())
+        return true;
+    stop();
+    return false;
+}
+
 void FavouritesRefresh::pump()
 {
-    if (!m_running)
+    if (!m_running || !catalogueOpen())
         return;
     while (m_jobs.size() < m_settings.parallel && !m_queue.isEmpty()) {
         const qint64 titleId = m_queue.takeFirst();
@@ -146,6 +157,8 @@ void FavouritesRefresh::request(qint64 titleId, const QString &query)
 
 void FavouritesRefresh::answered(qint64 titleId, const site::HttpAnswer &answer)
 {
+    if (!catalogueOpen())
+        return;
     m_reached = m_reached || answer.ok || answer.siteAnswered();
     Job &job = m_jobs[titleId];
     const bool description = !job.playList.isNull();

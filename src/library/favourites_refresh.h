@@ -77,6 +77,7 @@ private:
     };
 
     QString today() const;
+    bool catalogueOpen();
     void pump();
     // False when the title needs no request.
     bool begin(qint64 titleId);

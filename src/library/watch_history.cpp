@@ -43,6 +43,8 @@ int WatchHistory::count()
 QHash<qint64, QString> WatchHistory::notes()
 {
     QHash<qint64, QString> notes;
+    if (!m_positions.ready())
+        return notes;
     QSqlQuery query(database());
     query.prepare(QStringLiteral("select d_playurl from vodplay where d_id = ?"));
     for (const WatchEntry &entry : m_positions.recentTitles(m_limit)) {

@@ -17,14 +17,16 @@ DetailStore::DetailStore(const QSqlDatabase &database)
 
 QSqlDatabase DetailStore::database() const
 {
-    // The window may close the catalogue while a request waits; a connection
-    // that is gone then makes the statements fail instead of crashing.
+    // The window may close the catalogue while a request waits; every
+    // statement first checks that it is still open.
     return QSqlDatabase::database(m_connection, false);
 }
 
 DetailStore::Row DetailStore::row(qint64 id, const QString &today)
 {
     m_lastStatement = sql::selectCachedPlayList();
+    if (!database().isOpen())
+        return Row::Absent;
     QSqlQuery query(database());
     query.prepare(m_lastStatement);
     query.addBindValue(id);
@@ -37,6 +39,8 @@ TitleDetail DetailStore::read(qint64 id)
 {
     TitleDetail detail;
     m_lastStatement = sql::selectCachedDetail();
+    if (!database().isOpen())
+        return detail;
     QSqlQuery query(database());
     query.prepare(m_lastStatement);
     query.addBindValue(id);
@@ -51,6 +55,10 @@ TitleDetail DetailStore::read(qint64 id)
 bool DetailStore::store(qint64 id, const QString &playList, const QString &date, const QString &description,
                         QString *error)
 {
+    if (!database().isOpen()) {
+        *error = QStringLiteral("the catalogue was closed");
+        return false;
+    }
     QSqlQuery query(database());
     m_lastStatement = sql::selectCachedPlayList();
     query.prepare(m_lastStatement);

@@ -1,5 +1,6 @@
 #include "build_config.h"
 #include "shell/app_folder.h"
+#include "shell/chinese_translations.h"
 #include "shell/main_window.h"
 #include "shell/message_box_sink.h"
 #include "shell/web_engine_browser.h"
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kinolark"));
     QApplication::setApplicationVersion(QStringLiteral(KINOLARK_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.lumovane.kinolark"));
+    shell::installChineseTranslations(&app);
 
     QNetworkAccessManager network;
     shell::MessageBoxSink messages;

@@ -41,8 +41,10 @@ namespace {
 QFont songti(qreal pointSize)
 {
     QFont font;
+    // Site texts carry emoji too.
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Color Emoji")});
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     font.setItalic(false);

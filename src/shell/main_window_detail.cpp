@@ -7,6 +7,7 @@
 #include "playback/play_list.h"
 #include "playback/play_page.h"
 #include "shell/browser.h"
+#include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
 #include "shell/my_titles.h"
 #include "shell/site_failure_text.h"
@@ -153,7 +154,11 @@ void frmMain::TreeView2_NodeClick()
     playback::DetailCache cache(conn.database(), network, strEndpoint, m_services.today,
                                 m_services.requestTimeoutMs);
     // Other clicks may run while this waits for the site.
-    const playback::DetailOutcome outcome = cache.load(id);
+    playback::DetailOutcome outcome;
+    {
+        const BusyCursor busy;
+        outcome = cache.load(id);
+    }
 
     // A newer click, a category click or the closing of the window owns the
     // window now; what this click fetched is cached all the same.

@@ -12,6 +12,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTreeWidget>
 #include <QtTest>
@@ -153,6 +155,30 @@ private slots:
         QVERIFY(w.myTitles().rows()->isFavourite(1));
         QCOMPARE(w.myTitles().favouritesNode()->text(0), QString("收藏（正在检查更新 0/1）"));
         QTRY_COMPARE(w.myTitles().favouritesNode()->text(0), QString("收藏 (1)"));
+    }
+
+    // The window closes while the refresh waits for the site: the answers
+    // that come later touch neither the closed catalogue nor the window.
+    void closeWhileRefreshing()
+    {
+        QTest::failOnWarning(QRegularExpression(".*"));
+        ScriptedServer site;
+        QVERIFY(site.listen());
+        site.setFallback(Reply(200, episodes(14).toUtf8()).delay(200));
+        WindowFixture f(site.site());
+        f.prepareCatalogue(catalogue);
+        cache(f, 1, episodes(12), "2026/12/6");
+        {
+            kinolark::store::Catalogue c;
+            QVERIFY(c.open(f.file("data.db")) == kinolark::store::Catalogue::OpenResult::Opened);
+            QVERIFY(kinolark::library::Favourites(c.database()).add(1, "x", QDateTime::currentDateTimeUtc()));
+        }
+        frmMain &w = f.load();
+        QPointer<kinolark::library::FavouritesRefresh> refresh = w.myTitles().refresh();
+        QTRY_COMPARE(site.requests.size(), 1);
+        w.close();
+        QTRY_VERIFY(!refresh->isRunning());
+        QVERIFY(!w.conn.isOpen());
     }
 
     // A title marked before it was ever opened: its play list is fetched at

@@ -248,6 +248,52 @@ private slots:
         QCOMPARE(query.value(0).toString(), QString("<p>天下</p>简介"));
     }
 
+    // A title click that waits long for the site shows a busy pointer until
+    // the answer is in; a quick one shows none.
+    void busyPointerWhileWaiting_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("slow") << 700 << true;
+        QTest::newRow("quick") << 0 << false;
+    }
+    void busyPointerWhileWaiting()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(bool, busy);
+        m_server.on(dy7, Reply(200, "E0$p://a").delay(delayMs));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        bool seen = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            seen = seen || (QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor);
+        });
+        poll.start(20);
+        click(w, 0);
+        QCOMPARE(seen, busy);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(w.ListView1->count(), 1);
+    }
+
+    // The window closes while a title click waits: the click ends without
+    // touching the closed catalogue or the window, and without a warning.
+    void closeWhileWaiting()
+    {
+        QTest::failOnWarning(QRegularExpression(".*"));
+        m_server.on(dy7, Reply(200, "E0$p://a").delay(300));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QObject context;
+        connect(&m_server, &ScriptedServer::requested, &context, [&] { QTimer::singleShot(0, &w, [&] { w.close(); }); });
+        click(w, 0);
+        QVERIFY(!w.conn.isOpen());
+        QCOMPARE(w.ListView1->count(), 0);
+        QVERIFY(f.messages.texts.isEmpty());
+    }
+
     // A press on an episode, then the pointer moved with the button held,
     // through the window as the platform would send it: with the left button
     // alone the list lets go, so nothing is drag-selected and the widget
