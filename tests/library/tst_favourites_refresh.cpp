@@ -167,6 +167,37 @@ private slots:
         QCOMPARE(progress.last(), (QVariantList{12, 12}));
     }
 
+    // Five hundred favourites, one of them failing: the rest are refreshed.
+    void fiveHundred()
+    {
+        ScriptedServer site;
+        QVERIFY(site.listen());
+        site.setFallback({200, episodes(13).toUtf8()});
+        site.on("Lx=Dy&Id=250", {500, "busy"});
+        Favourites favourites(m_catalogue.database());
+        QList<qint64> ids;
+        QSqlQuery query(m_catalogue.database());
+        QVERIFY(m_catalogue.database().transaction());
+        for (qint64 id = 1; id <= 500; ++id) {
+            setRow(id, {episodes(12), yesterday, "d"});
+            QVERIFY(favourites.add(id, "x", QDateTime::currentDateTimeUtc()));
+            ids << id;
+        }
+        QVERIFY(m_catalogue.database().commit());
+        QNetworkAccessManager network;
+        FavouritesRefresh refresh(m_catalogue.database(), network, settings(site.endpoint(), 5000));
+        QSignalSpy finished(&refresh, &FavouritesRefresh::finished);
+        QVERIFY(refresh.startIfDue());
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(site.requests.size(), 500);
+        QVERIFY(query.exec(QString("select count(*) from vodplay where d_date = '%1'").arg(today)) && query.next());
+        QCOMPARE(query.value(0).toInt(), 499);
+        const QHash<qint64, kinolark::library::NewEpisodes> marks = favourites.newEpisodes();
+        QCOMPARE(marks.size(), 500);
+        QCOMPARE(std::count_if(marks.cbegin(), marks.cend(), [](const auto &m) { return m.count == 1; }), 499);
+        QCOMPARE(row(250), (Row{episodes(12), yesterday, "d"}));
+    }
+
     // A title click wins: a title given up is not written, nor is a row a
     // click stored today while the refresh waited.
     void clickWins()
