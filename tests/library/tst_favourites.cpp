@@ -174,15 +174,6 @@ private slots:
         QCOMPARE(rows, (QStringList{"1 One renamed", "99 Gone", "3 Three"}));
     }
 
-    void refreshedDay()
-    {
-        Favourites favourites(m_catalogue.database());
-        QCOMPARE(favourites.refreshedDay(), QString());
-        QVERIFY(favourites.setRefreshedDay("2026/12/7"));
-        QVERIFY(favourites.setRefreshedDay("2026/12/8"));
-        QCOMPARE(favourites.refreshedDay(), QString("2026/12/8"));
-    }
-
     // Newest first, one row per title, each noting its last episode.
     void historyOrderAndNotes()
     {
@@ -227,21 +218,6 @@ private slots:
         QFETCH(double, seconds);
         QFETCH(QString, text);
         QCOMPARE(WatchHistory::clockText(seconds), text);
-    }
-
-    // New tables only; the catalogue's own are as they were.
-    void catalogueTablesUntouched()
-    {
-        const auto schema = [this] {
-            QSqlQuery query(m_catalogue.database());
-            query.exec("select group_concat(sql, ';') from sqlite_master where name in ('vod','vodplay','cdate')");
-            return query.next() ? query.value(0).toString() : QString();
-        };
-        const QString before = schema();
-        Favourites favourites(m_catalogue.database());
-        QVERIFY(favourites.add(1, "One", at(0)));
-        QVERIFY(favourites.setRefreshedDay("x"));
-        QCOMPARE(schema(), before);
     }
 
 private:
