@@ -3,6 +3,8 @@
 #include "shell/chinese_translations.h"
 #include "shell/main_window.h"
 #include "shell/message_box_sink.h"
+#include "shell/single_instance.h"
+#include "shell/usage.h"
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
 #include "site/site_address.h"
@@ -27,6 +29,10 @@ int main(int argc, char *argv[])
             std::printf("kinolark %s\n", KINOLARK_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(shell::usageText, stdout);
+            return 0;
+        }
     }
     // The web engine refuses to start its sandbox as root.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
@@ -46,18 +52,25 @@ int main(int argc, char *argv[])
     const QString programFolder = QCoreApplication::applicationDirPath();
     services.appFolder = shell::resolveAppFolder(
         programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    // A second start on the same folder brings the first one's window up
+    // and ends before writing anything.
+    shell::SingleInstance instance(services.appFolder);
+    if (instance.handOver())
+        return 0;
     // Beside the program in a build, in the data folder after an install.
     shell::provideSuppliedFiles(services.appFolder,
                                 {programFolder, programFolder + QStringLiteral("/" KINOLARK_DATA_FROM_BIN)});
     services.site = site::siteAddress();
     services.network = &network;
     // Owned by the application, so it outlives the window's pages.
-    QWebEngineProfile *profile = shell::makeWebProfile(&app);
+    QWebEngineProfile *profile =
+        shell::makeWebProfile(&app, {services.site, QStringLiteral(KINOLARK_PLAYER_SCRIPT_URL)});
     services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
     services.messages = &messages;
     services.today = &store::todayString;
 
     shell::frmMain window(services);
+    instance.raiseOnRequest(&window);
     if (!window.Form_Load())
         return 1;
     messages.setParent(&window);
