@@ -1,12 +1,15 @@
 #include "site/catalogue_writer.h"
 
+#include "store/sqlite_handle.h"
 #include "store/statements.h"
+#include "store/title_index_writer.h"
 
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <memory>
 
 namespace kinolark::site {
 
@@ -42,8 +45,9 @@ bool existingIds(QSqlDatabase database, const QList<CatalogueRecord> &records, Q
 
 } // namespace
 
-CatalogueWriter::CatalogueWriter(QSqlDatabase database)
+CatalogueWriter::CatalogueWriter(QSqlDatabase database, const text::PinyinReader *pinyin)
     : m_database(std::move(database))
+    , m_pinyin(pinyin)
 {
 }
 
@@ -73,6 +77,14 @@ CatalogueWriter::Result CatalogueWriter::write(const QList<CatalogueRecord> &rec
         result.cancelled = true;
         return fail(QStringLiteral("cancelled"));
     }
+    // Without the engine's own handle the side tables fall behind; they are
+    // caught up on the next start.
+    std::unique_ptr<store::TitleIndexWriter> index;
+    if (sqlite3 *handle = m_pinyin ? store::sqliteHandle(m_database) : nullptr) {
+        index = std::make_unique<store::TitleIndexWriter>(handle, *m_pinyin);
+        if (!index->begin())
+            return fail(index->error());
+    }
     QSqlQuery insert(m_database);
     insert.setForwardOnly(true);
     if (!insert.prepare(store::sql::insertTitle()))
@@ -86,6 +98,8 @@ CatalogueWriter::Result CatalogueWriter::write(const QList<CatalogueRecord> &rec
             insert.bindValue(3, record.letter);
             if (!insert.exec())
                 return fail(insert.lastError().text());
+            if (index && !index->add(record.id, record.name))
+                return fail(index->error());
             ++result.inserted;
         }
         if (++done % progressStep == 0 && progress && !progress(done, total)) {
@@ -94,6 +108,8 @@ CatalogueWriter::Result CatalogueWriter::write(const QList<CatalogueRecord> &rec
         }
     }
     insert.finish();
+    if (index && !index->finish())
+        return fail(index->error());
 
     QSqlQuery date(m_database);
     date.prepare(store::sql::updateLastSyncDate());

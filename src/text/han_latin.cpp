@@ -1,0 +1,49 @@
+#include "text/han_latin.h"
+
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
+namespace kinolark::text {
+
+struct HanLatin::Transliterator
+{
+    std::unique_ptr<icu::Transliterator> icu;
+};
+
+HanLatin::HanLatin() = default;
+HanLatin::~HanLatin() = default;
+
+const QByteArray &HanLatin::syllable(char32_t c)
+{
+    const auto found = m_table.constFind(c);
+    if (found != m_table.cend())
+        return *found;
+
+    if (!m_triedToCreate) {
+        m_triedToCreate = true;
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> icu(
+            icu::Transliterator::createInstance("Han-Latin; Latin-ASCII", UTRANS_FORWARD, status));
+        if (U_SUCCESS(status) && icu) {
+            m_transliterator = std::make_unique<Transliterator>();
+            m_transliterator->icu = std::move(icu);
+        } else {
+            qWarning("ICU has no Han-Latin transliterator: %s", u_errorName(status));
+        }
+    }
+    QByteArray letters;
+    if (m_transliterator) {
+        icu::UnicodeString text(static_cast<UChar32>(c));
+        m_transliterator->icu->transliterate(text);
+        for (int32_t i = 0; i < text.length(); ++i) {
+            const char16_t unit = text.charAt(i);
+            if (unit >= u'A' && unit <= u'Z')
+                letters += char(unit - u'A' + 'a');
+            else if (unit >= u'a' && unit <= u'z')
+                letters += char(unit);
+        }
+    }
+    return *m_table.insert(c, letters);
+}
+
+} // namespace kinolark::text
