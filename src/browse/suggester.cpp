@@ -97,7 +97,7 @@ void Suggester::refresh()
     if (!m_db)
         return;
     store::TitleIndex index(m_db);
-    m_pinyinReady = m_idIsRowId && index.isCurrent(store::TitleIndex::Part::Pinyin, m_pinyinVersion);
+    m_pinyinReady = index.isCurrent(store::TitleIndex::Part::Pinyin, m_pinyinVersion);
     m_namesReady = m_useNameIndex && store::TitleIndex::ftsAvailable()
                    && index.isCurrent(store::TitleIndex::Part::Names, store::TitleIndex::namesVersion())
                    && store::execSql(m_db, "create virtual table if not exists temp.title_name_terms "
@@ -162,6 +162,9 @@ QVector<qint64> Suggester::nameKeys(const SuggestionQuery &query, Match match, i
 Suggester::Scan Suggester::scanByKey(const SuggestionQuery &query, Match match, int limit)
 {
     Scan scan;
+    // Each title is looked up by its id: only where that is the row id.
+    if (!m_idIsRowId)
+        return scan;
     SqliteStatement titles(m_db, "select p.sort_key, v.vod_name from "
                                  "(select sort_key, vod_id from title_pinyin where sort_key >= ? "
                                  "and sort_key % 2 = 0 order by sort_key limit ?) p "
