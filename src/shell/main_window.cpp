@@ -5,6 +5,7 @@
 #include "shell/message_sink.h"
 #include "shell/notice_page.h"
 #include "shell/template_box.h"
+#include "shell/title_suggestions.h"
 #include "shell/window_hook.h"
 #include "site/site_address.h"
 #include "store/today.h"
@@ -233,6 +234,7 @@ bool frmMain::Form_Load()
     buildCategoryTree();
     WebBrowser1->navigate(homePage());
     synchroniseCatalogue();
+    m_suggestions->open(catalogueFile(), m_services.pinyin);
 
     ListView1->setViewMode(QListView::ListMode);
     ListView1->setFlow(QListView::LeftToRight);
@@ -247,6 +249,7 @@ bool frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
+    m_suggestions->close();
     conn.close();
 }
 

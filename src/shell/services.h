@@ -5,9 +5,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 class QUrl;
+
+namespace kinolark::text {
+class PinyinReader;
+}
 
 namespace kinolark::shell {
 
@@ -26,6 +31,9 @@ struct Services
     int requestTimeoutMs = 30000;
     // Hands an address to the desktop's handler for its scheme.
     std::function<bool(const QUrl &)> openUrl;
+    // Reads titles in pinyin for the suggestions under the search box;
+    // without it they match names only.
+    std::shared_ptr<const text::PinyinReader> pinyin;
 };
 
 } // namespace kinolark::shell
