@@ -56,8 +56,6 @@ bool TitleIndex::ensureTables()
                  "vod_id integer not null, "
                  "initials text not null collate nocase, "
                  "pinyin text not null collate nocase);"
-                 "create index if not exists title_pinyin_initials on title_pinyin (initials);"
-                 "create index if not exists title_pinyin_pinyin on title_pinyin (pinyin);"
                  "create table if not exists title_index_state ("
                  "part text primary key, version text not null, upto integer not null);",
                  &m_error))
@@ -71,9 +69,25 @@ bool TitleIndex::ensureTables()
     return true;
 }
 
-bool TitleIndex::hasTable(const char *name)
+bool TitleIndex::ensurePinyinIndexes()
 {
-    SqliteStatement query(m_db, "select 1 from sqlite_schema where type = 'table' and name = ?");
+    return execSql(m_db,
+                   "create index if not exists title_pinyin_initials on title_pinyin (initials);"
+                   "create index if not exists title_pinyin_pinyin on title_pinyin (pinyin);",
+                   &m_error);
+}
+
+bool TitleIndex::dropPinyinIndexes()
+{
+    return execSql(m_db,
+                   "drop index if exists title_pinyin_initials;"
+                   "drop index if exists title_pinyin_pinyin;",
+                   &m_error);
+}
+
+bool TitleIndex::exists(const char *name)
+{
+    SqliteStatement query(m_db, "select 1 from sqlite_schema where type in ('table', 'index') and name = ?");
     query.bindUtf8(1, name);
     return query.next();
 }
@@ -81,7 +95,7 @@ bool TitleIndex::hasTable(const char *name)
 TitleIndex::PartState TitleIndex::state(Part part)
 {
     PartState state;
-    if (!hasTable("title_index_state"))
+    if (!exists("title_index_state"))
         return state;
     SqliteStatement query(m_db, "select version, upto from title_index_state where part = ?");
     query.bindUtf8(1, partName(part));
@@ -130,7 +144,9 @@ bool TitleIndex::isCurrent(Part part, const QByteArray &version)
     const PartState current = state(part);
     if (!current.present || current.version != version)
         return false;
-    if (part == Part::Names && !hasTable("title_name_fts"))
+    if (part == Part::Names && !exists("title_name_fts"))
+        return false;
+    if (part == Part::Pinyin && (!exists("title_pinyin_initials") || !exists("title_pinyin_pinyin")))
         return false;
     const std::optional<qint64> highest = highestTitleId();
     return !highest || current.upto >= *highest;

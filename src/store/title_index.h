@@ -44,15 +44,21 @@ public:
     static QByteArray pinyinVersion(const QString &readerTag);
     static QByteArray versionOf(Part part, const QString &readerTag);
 
-    // Creates what is missing of the side tables.
+    // Creates what is missing of the side tables, but for the indexes of the
+    // pinyin table: a build from nothing adds them at its end, which is
+    // quicker than keeping them up to date all along.
     bool ensureTables();
-    bool hasTable(const char *name);
+    bool ensurePinyinIndexes();
+    bool dropPinyinIndexes();
+    // Whether the file has a table or an index of that name.
+    bool exists(const char *name);
     PartState state(Part part);
     bool setState(Part part, const QByteArray &version, qint64 upto);
     // Empties a part.
     bool clear(Part part);
     // The highest title id in the catalogue; none for an empty one.
     std::optional<qint64> highestTitleId();
+    // Made as `version` makes it, covering the catalogue, its indexes there.
     bool isCurrent(Part part, const QByteArray &version);
     // Whether vod_id is the table's row id, so a title is found by its id
     // without a scan.

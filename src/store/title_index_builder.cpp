@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -60,6 +61,10 @@ TitleIndexBuilder::Result TitleIndexBuilder::run(const std::atomic_bool *cancel)
     }
     sqlite3 *db = connection.db;
     sqlite3_busy_timeout(db, busyTimeoutMs);
+    // As the window's own connection writes: the log is synced at
+    // checkpoints. A large build keeps its pages, and the sorting of its
+    // indexes, in memory, and sorts on two threads.
+    execSql(db, "pragma synchronous=normal; pragma cache_size=-65536; pragma temp_store=memory; pragma threads=1");
     TitleIndex index(db);
     const QString tag = m_reader->sourceTag();
 
@@ -78,7 +83,8 @@ TitleIndexBuilder::Result TitleIndexBuilder::run(const std::atomic_bool *cancel)
     for (const Plan &plan : plans) {
         const TitleIndex::PartState state = index.state(plan.part);
         if (!state.present || state.version != plan.version) {
-            if (!index.clear(plan.part) || !index.setState(plan.part, plan.version, -1))
+            if ((plan.part == TitleIndex::Part::Pinyin && !index.dropPinyinIndexes()) || !index.clear(plan.part)
+                || !index.setState(plan.part, plan.version, -1))
                 return fail(db, index.lastError());
         }
     }
@@ -93,6 +99,9 @@ TitleIndexBuilder::Result TitleIndexBuilder::run(const std::atomic_bool *cancel)
     if (!titles.isValid())
         return fail(db, titles.error());
 
+    std::vector<std::pair<qint64, QString>> chunk;
+    std::vector<TitleIndexInserter::PinyinRow> pinyinRows;
+    std::vector<TitleIndexInserter::NameRow> nameRows;
     for (;;) {
         if (cancel && cancel->load()) {
             result.cancelled = true;
@@ -109,39 +118,55 @@ TitleIndexBuilder::Result TitleIndexBuilder::run(const std::atomic_bool *cancel)
             plan.upto = state.upto;
             from = qMin(from, plan.upto);
         }
+        chunk.clear();
         titles.reset();
         titles.bind(1, from).bind(2, m_chunkSize);
-        qint64 last = from;
-        int read = 0;
         while (titles.next()) {
+            // The same id twice, in a catalogue without a key, counts once.
             const qint64 id = titles.integer(0);
-            ++read;
-            if (id == last)
-                continue; // the same id twice in a catalogue without a key
-            const QString name = titles.text(1);
-            for (const Plan &plan : plans) {
-                if (id <= plan.upto)
-                    continue;
-                const bool ok = plan.part == TitleIndex::Part::Pinyin ? inserter.addPinyin(id, name)
-                                                                       : inserter.addName(id, name);
-                if (!ok)
-                    return fail(db, inserter.error());
-            }
-            last = id;
+            if (chunk.empty() || chunk.back().first != id)
+                chunk.emplace_back(id, titles.text(1));
         }
         if (!titles.ok())
             return fail(db, titles.error());
-        if (read == 0) {
-            execSql(db, "commit");
+        if (chunk.empty()) {
+            // All there: the indexes a build from nothing left for its end.
+            if (m_pinyin && !index.ensurePinyinIndexes())
+                return fail(db, index.lastError());
+            if (!execSql(db, "commit", &error))
+                return fail(db, error);
             break;
         }
+
+        // In key order, each table is written front to back.
         for (const Plan &plan : plans) {
+            pinyinRows.clear();
+            nameRows.clear();
+            for (const auto &[id, name] : chunk) {
+                if (id <= plan.upto)
+                    continue;
+                if (plan.part == TitleIndex::Part::Pinyin)
+                    inserter.pinyinRows(id, name, pinyinRows);
+                else
+                    TitleIndexInserter::nameRows(id, name, nameRows);
+            }
+            std::sort(pinyinRows.begin(), pinyinRows.end(), [](const auto &a, const auto &b) { return a.row < b.row; });
+            std::sort(nameRows.begin(), nameRows.end(), [](const auto &a, const auto &b) { return a.key < b.key; });
+            for (const auto &row : pinyinRows) {
+                if (!inserter.insert(row))
+                    return fail(db, inserter.error());
+            }
+            for (const auto &row : nameRows) {
+                if (!inserter.insert(row))
+                    return fail(db, inserter.error());
+            }
+            const qint64 last = chunk.back().first;
             if (last > plan.upto && !index.setState(plan.part, plan.version, last))
                 return fail(db, index.lastError());
         }
         if (!execSql(db, "commit", &error))
             return fail(db, error);
-        result.titles += read;
+        result.titles += qint64(chunk.size());
     }
     result.ok = true;
     return result;

@@ -15,7 +15,7 @@ namespace kinolark::store {
 // them where they are missing (a catalogue from before them, or from
 // elsewhere), makes a part again that was made another way, and adds the
 // titles a part lacks. Meant for a worker thread: it opens its own
-// connection to the file and writes a few thousand titles a transaction, so
+// connection to the file and writes some thousands of titles a transaction, so
 // the window's own reads and writes go on meanwhile, and a build cut short
 // goes on from where it stopped.
 class TitleIndexBuilder
@@ -44,7 +44,7 @@ private:
     std::shared_ptr<const text::PinyinReader> m_reader;
     bool m_pinyin = true;
     bool m_names = true;
-    int m_chunkSize = 5000;
+    int m_chunkSize = 20000;
 };
 
 } // namespace kinolark::store

@@ -17,39 +17,62 @@ bool TitleIndexInserter::isValid(bool pinyin, bool names) const
     return (!pinyin || m_pinyin.isValid()) && (!names || m_name.isValid());
 }
 
-bool TitleIndexInserter::addPinyin(qint64 id, const QString &name)
+void TitleIndexInserter::pinyinRows(qint64 id, const QString &name, std::vector<PinyinRow> &rows) const
 {
     if (!TitleKey::fits(id))
-        return true;
+        return;
     const qint64 key = TitleKey::of(TitleKey::characterCount(name), id);
     const QList<text::PinyinReading> readings = m_reader.readings(name);
     // A name without any reading still gets its row: the table is also the
     // list of all titles in key order.
-    for (int i = 0; i < readings.size(); ++i) {
-        m_pinyin.reset();
-        m_pinyin.bind(1, TitleKey::readingRow(key, i))
-            .bind(2, id)
-            .bindUtf8(3, readings.at(i).initials)
-            .bindUtf8(4, readings.at(i).full);
-        if (!m_pinyin.run()) {
-            m_error = m_pinyin.error();
+    for (int i = 0; i < readings.size(); ++i)
+        rows.push_back({TitleKey::readingRow(key, i), id, readings.at(i).initials, readings.at(i).full});
+}
+
+void TitleIndexInserter::nameRows(qint64 id, const QString &name, std::vector<NameRow> &rows)
+{
+    if (TitleKey::fits(id))
+        rows.push_back({TitleKey::of(TitleKey::characterCount(name), id), TitleKey::indexedName(name)});
+}
+
+bool TitleIndexInserter::insert(const PinyinRow &row)
+{
+    m_pinyin.reset();
+    m_pinyin.bind(1, row.row).bind(2, row.id).bindUtf8(3, row.initials).bindUtf8(4, row.full);
+    if (!m_pinyin.run()) {
+        m_error = m_pinyin.error();
+        return false;
+    }
+    return true;
+}
+
+bool TitleIndexInserter::insert(const NameRow &row)
+{
+    m_name.reset();
+    m_name.bind(1, row.key).bindUtf8(2, row.text);
+    if (!m_name.run()) {
+        m_error = m_name.error();
+        return false;
+    }
+    return true;
+}
+
+bool TitleIndexInserter::addPinyin(qint64 id, const QString &name)
+{
+    std::vector<PinyinRow> rows;
+    pinyinRows(id, name, rows);
+    for (const PinyinRow &row : rows) {
+        if (!insert(row))
             return false;
-        }
     }
     return true;
 }
 
 bool TitleIndexInserter::addName(qint64 id, const QString &name)
 {
-    if (!TitleKey::fits(id))
-        return true;
-    m_name.reset();
-    m_name.bind(1, TitleKey::of(TitleKey::characterCount(name), id)).bindUtf8(2, TitleKey::indexedName(name));
-    if (!m_name.run()) {
-        m_error = m_name.error();
-        return false;
-    }
-    return true;
+    std::vector<NameRow> rows;
+    nameRows(id, name, rows);
+    return rows.empty() || insert(rows.front());
 }
 
 } // namespace kinolark::store

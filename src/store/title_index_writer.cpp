@@ -27,7 +27,7 @@ bool TitleIndexWriter::begin()
     const QString tag = m_reader.sourceTag();
     for (PartPlan &plan : m_plans) {
         plan.version = TitleIndex::versionOf(plan.part, tag);
-        if (plan.part == TitleIndex::Part::Names && !m_index.hasTable("title_name_fts"))
+        if (plan.part == TitleIndex::Part::Names && !m_index.exists("title_name_fts"))
             continue;
         const TitleIndex::PartState state = m_index.state(plan.part);
         if (!state.present) {
@@ -39,6 +39,8 @@ bool TitleIndexWriter::begin()
             plan.mode = !highest || state.upto >= *highest ? Mode::All : Mode::Below;
         }
     }
+    if (m_plans[0].mode == Mode::All && !m_index.ensurePinyinIndexes())
+        return fail(m_index.lastError());
     m_inserter = std::make_unique<TitleIndexInserter>(m_db, m_reader);
     if (!m_inserter->isValid(m_plans[0].mode != Mode::None, m_plans[1].mode != Mode::None))
         return fail(m_inserter->error().isEmpty() ? QStringLiteral("side tables cannot be written") : m_inserter->error());

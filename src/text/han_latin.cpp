@@ -1,5 +1,7 @@
 #include "text/han_latin.h"
 
+#include "text/han_latin_table.h"
+
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
 
@@ -13,10 +15,12 @@ struct HanLatin::Transliterator
 HanLatin::HanLatin() = default;
 HanLatin::~HanLatin() = default;
 
-const QByteArray &HanLatin::syllable(char32_t c)
+QByteArrayView HanLatin::syllable(char32_t c)
 {
-    const auto found = m_table.constFind(c);
-    if (found != m_table.cend())
+    if (const char *known = hanLatinSyllable(c))
+        return QByteArrayView(known);
+    const auto found = m_others.constFind(c);
+    if (found != m_others.cend())
         return *found;
 
     if (!m_triedToCreate) {
@@ -43,7 +47,7 @@ const QByteArray &HanLatin::syllable(char32_t c)
                 letters += char(unit);
         }
     }
-    return *m_table.insert(c, letters);
+    return *m_others.insert(c, letters);
 }
 
 } // namespace kinolark::text

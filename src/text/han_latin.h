@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 
 #include <memory>
@@ -8,9 +9,10 @@
 namespace kinolark::text {
 
 // ICU's reading of single Han characters ("Han-Latin; Latin-ASCII"), as
-// lower-case ASCII letters. The transliterator is made on first use (it takes
-// a good fifth of a second) and each character's reading is kept once found.
-// Not for use from two threads at once.
+// lower-case ASCII letters. Most come from the table the build makes
+// (hanLatinSyllable); for the others the transliterator is made on first
+// use and each reading is kept once found. Not for use from two threads at
+// once.
 class HanLatin
 {
 public:
@@ -20,13 +22,13 @@ public:
     HanLatin &operator=(const HanLatin &) = delete;
 
     // The reading of `c`, e.g. "zhang" for 长; empty when ICU has none.
-    const QByteArray &syllable(char32_t c);
+    QByteArrayView syllable(char32_t c);
 
 private:
     struct Transliterator;
     std::unique_ptr<Transliterator> m_transliterator;
     bool m_triedToCreate = false;
-    QHash<char32_t, QByteArray> m_table;
+    QHash<char32_t, QByteArray> m_others;
 };
 
 } // namespace kinolark::text

@@ -52,7 +52,19 @@ bool PinyinDictionary::load(const QString &path)
             }
         }
         const QString word = QString::fromUtf8(line.first(tab));
-        if (word.isEmpty() || word.size() > maxWordLength || syllables.isEmpty())
+        // Lower-case letters, one space between syllables.
+        QByteArray reading;
+        for (const char c : syllables) {
+            if (c >= 'a' && c <= 'z')
+                reading += c;
+            else if (c >= 'A' && c <= 'Z')
+                reading += char(c - 'A' + 'a');
+            else if (c == ' ' && !reading.isEmpty() && !reading.endsWith(' '))
+                reading += ' ';
+        }
+        if (reading.endsWith(' '))
+            reading.chop(1);
+        if (word.isEmpty() || word.size() > maxWordLength || reading.isEmpty())
             continue;
         bool han = true;
         for (const QChar c : word)
@@ -62,9 +74,9 @@ bool PinyinDictionary::load(const QString &path)
         const quint64 key = keyOf(word);
         const auto found = m_words.find(key);
         if (found == m_words.end()) {
-            m_words.insert(key, Entry{syllables.toByteArray(), weight});
+            m_words.insert(key, Entry{reading, weight});
         } else if (weight > found->weight) {
-            found->syllables = syllables.toByteArray();
+            found->syllables = reading;
             found->weight = weight;
         }
         quint8 &longest = m_longestFrom[word.at(0).unicode()];

@@ -26,7 +26,7 @@ public:
     struct Word
     {
         int length = 0;        // in UTF-16 units; 0 when no word starts there
-        QByteArray syllables;  // "chang cheng"
+        QByteArray syllables;  // "chang cheng": lower-case letters, one space between syllables
     };
     // The longest known word at the start of `text`.
     Word longestWordAt(QStringView text) const;

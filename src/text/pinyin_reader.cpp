@@ -28,22 +28,14 @@ void appendSyllable(PinyinReading &reading, QByteArrayView syllable)
     reading.full += syllable;
 }
 
-// A dictionary reading, "chang cheng", syllable by syllable; anything but
-// letters is dropped.
-void appendSyllables(PinyinReading &reading, const QByteArray &syllables)
+// A dictionary reading, "chang cheng", syllable by syllable.
+void appendSyllables(PinyinReading &reading, QByteArrayView syllables)
 {
-    QByteArray syllable;
-    for (const char c : syllables) {
-        if (c >= 'a' && c <= 'z') {
-            syllable += c;
-        } else if (c >= 'A' && c <= 'Z') {
-            syllable += char(c - 'A' + 'a');
-        } else if (c == ' ') {
-            appendSyllable(reading, syllable);
-            syllable.clear();
-        }
+    while (!syllables.isEmpty()) {
+        const qsizetype space = syllables.indexOf(' ');
+        appendSyllable(reading, space < 0 ? syllables : syllables.first(space));
+        syllables = space < 0 ? QByteArrayView() : syllables.sliced(space + 1);
     }
-    appendSyllable(reading, syllable);
 }
 
 } // namespace
@@ -88,6 +80,11 @@ QList<PinyinReading> PinyinReader::readings(const QString &name) const
 
     PinyinReading fromDictionary;
     PinyinReading fromIcu;
+    // Room for the longest syllables, so the readings are allocated once.
+    for (PinyinReading *reading : {&fromDictionary, &fromIcu}) {
+        reading->initials.reserve(name.size());
+        reading->full.reserve(name.size() * 6);
+    }
     qsizetype coveredUntil = 0; // the end of the last dictionary word
     const qsizetype size = name.size();
     for (qsizetype i = 0; i < size;) {
@@ -110,7 +107,7 @@ QList<PinyinReading> PinyinReader::readings(const QString &name) const
                 }
             }
         } else if (QChar::script(c) == QChar::Script_Han) {
-            const QByteArray &alone = m_icu->syllable(c);
+            const QByteArrayView alone = m_icu->syllable(c);
             appendSyllable(fromIcu, alone);
             if (i >= coveredUntil) {
                 const PinyinDictionary::Word word =
