@@ -28,8 +28,13 @@ SqliteStatement &SqliteStatement::bind(int index, qint64 value)
 
 SqliteStatement &SqliteStatement::bind(int index, const QString &text)
 {
-    if (m_statement
-        && sqlite3_bind_text16(m_statement, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT) != SQLITE_OK)
+    if (!m_statement)
+        return *this;
+    // As Qt's driver binds it: a null text is NULL.
+    const int rc = text.isNull()
+                       ? sqlite3_bind_null(m_statement, index)
+                       : sqlite3_bind_text16(m_statement, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
         m_ok = false;
     return *this;
 }

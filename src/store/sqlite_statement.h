@@ -20,7 +20,8 @@ public:
 
     bool isValid() const { return m_statement != nullptr; }
 
-    // Values are bound by 1-based position; text is copied.
+    // Values are bound by 1-based position; text is copied, a null QString
+    // binds NULL.
     SqliteStatement &bind(int index, qint64 value);
     SqliteStatement &bind(int index, const QString &text);
     SqliteStatement &bindUtf8(int index, QByteArrayView text);

@@ -100,8 +100,6 @@ TitleIndexBuilder::Result TitleIndexBuilder::run(const std::atomic_bool *cancel)
         return fail(db, titles.error());
 
     std::vector<std::pair<qint64, QString>> chunk;
-    std::vector<TitleIndexInserter::PinyinRow> pinyinRows;
-    std::vector<TitleIndexInserter::NameRow> nameRows;
     for (;;) {
         if (cancel && cancel->load()) {
             result.cancelled = true;
@@ -138,30 +136,20 @@ TitleIndexBuilder::Result TitleIndexBuilder::run(const std::atomic_bool *cancel)
             break;
         }
 
-        // In key order, each table is written front to back.
-        for (const Plan &plan : plans) {
-            pinyinRows.clear();
-            nameRows.clear();
-            for (const auto &[id, name] : chunk) {
+        for (const auto &[id, name] : chunk) {
+            for (const Plan &plan : plans) {
                 if (id <= plan.upto)
                     continue;
                 if (plan.part == TitleIndex::Part::Pinyin)
-                    inserter.pinyinRows(id, name, pinyinRows);
+                    inserter.gatherPinyin(id, name);
                 else
-                    TitleIndexInserter::nameRows(id, name, nameRows);
+                    inserter.gatherName(id, name);
             }
-            std::sort(pinyinRows.begin(), pinyinRows.end(), [](const auto &a, const auto &b) { return a.row < b.row; });
-            std::sort(nameRows.begin(), nameRows.end(), [](const auto &a, const auto &b) { return a.key < b.key; });
-            for (const auto &row : pinyinRows) {
-                if (!inserter.insert(row))
-                    return fail(db, inserter.error());
-            }
-            for (const auto &row : nameRows) {
-                if (!inserter.insert(row))
-                    return fail(db, inserter.error());
-            }
-            const qint64 last = chunk.back().first;
-            if (last > plan.upto && !index.setState(plan.part, plan.version, last))
+        }
+        if (!inserter.flush())
+            return fail(db, inserter.error());
+        for (const Plan &plan : plans) {
+            if (chunk.back().first > plan.upto && !index.setState(plan.part, plan.version, chunk.back().first))
                 return fail(db, index.lastError());
         }
         if (!execSql(db, "commit", &error))

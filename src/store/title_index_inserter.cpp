@@ -3,7 +3,15 @@
 #include "store/title_key.h"
 #include "text/pinyin_reader.h"
 
+#include <algorithm>
+
 namespace kinolark::store {
+
+namespace {
+
+constexpr int rowsAStep = 2048;
+
+} // namespace
 
 TitleIndexInserter::TitleIndexInserter(sqlite3 *db, const text::PinyinReader &reader)
     : m_reader(reader)
@@ -17,7 +25,7 @@ bool TitleIndexInserter::isValid(bool pinyin, bool names) const
     return (!pinyin || m_pinyin.isValid()) && (!names || m_name.isValid());
 }
 
-void TitleIndexInserter::pinyinRows(qint64 id, const QString &name, std::vector<PinyinRow> &rows) const
+void TitleIndexInserter::gatherPinyin(qint64 id, const QString &name)
 {
     if (!TitleKey::fits(id))
         return;
@@ -26,53 +34,53 @@ void TitleIndexInserter::pinyinRows(qint64 id, const QString &name, std::vector<
     // A name without any reading still gets its row: the table is also the
     // list of all titles in key order.
     for (int i = 0; i < readings.size(); ++i)
-        rows.push_back({TitleKey::readingRow(key, i), id, readings.at(i).initials, readings.at(i).full});
+        m_pinyinRows.push_back({TitleKey::readingRow(key, i), id, readings.at(i).initials, readings.at(i).full});
 }
 
-void TitleIndexInserter::nameRows(qint64 id, const QString &name, std::vector<NameRow> &rows)
+void TitleIndexInserter::gatherName(qint64 id, const QString &name)
 {
     if (TitleKey::fits(id))
-        rows.push_back({TitleKey::of(TitleKey::characterCount(name), id), TitleKey::indexedName(name)});
+        m_nameRows.push_back({TitleKey::of(TitleKey::characterCount(name), id), TitleKey::indexedName(name)});
 }
 
-bool TitleIndexInserter::insert(const PinyinRow &row)
+bool TitleIndexInserter::flush(const std::function<bool()> &step)
 {
-    m_pinyin.reset();
-    m_pinyin.bind(1, row.row).bind(2, row.id).bindUtf8(3, row.initials).bindUtf8(4, row.full);
-    if (!m_pinyin.run()) {
-        m_error = m_pinyin.error();
+    std::sort(m_pinyinRows.begin(), m_pinyinRows.end(), [](const auto &a, const auto &b) { return a.row < b.row; });
+    std::sort(m_nameRows.begin(), m_nameRows.end(), [](const auto &a, const auto &b) { return a.key < b.key; });
+    int written = 0;
+    const auto stepped = [&] {
+        if (++written % rowsAStep != 0 || !step || step())
+            return true;
+        m_error = QStringLiteral("cancelled");
         return false;
+    };
+    bool ok = true;
+    for (const PinyinRow &row : m_pinyinRows) {
+        m_pinyin.reset();
+        m_pinyin.bind(1, row.row).bind(2, row.id).bindUtf8(3, row.initials).bindUtf8(4, row.full);
+        if (!m_pinyin.run()) {
+            m_error = m_pinyin.error();
+            ok = false;
+        }
+        if (!ok || !stepped()) {
+            ok = false;
+            break;
+        }
     }
-    return true;
-}
-
-bool TitleIndexInserter::insert(const NameRow &row)
-{
-    m_name.reset();
-    m_name.bind(1, row.key).bindUtf8(2, row.text);
-    if (!m_name.run()) {
-        m_error = m_name.error();
-        return false;
+    for (const NameRow &row : m_nameRows) {
+        if (!ok)
+            break;
+        m_name.reset();
+        m_name.bind(1, row.key).bindUtf8(2, row.text);
+        if (!m_name.run()) {
+            m_error = m_name.error();
+            ok = false;
+        }
+        ok = ok && stepped();
     }
-    return true;
-}
-
-bool TitleIndexInserter::addPinyin(qint64 id, const QString &name)
-{
-    std::vector<PinyinRow> rows;
-    pinyinRows(id, name, rows);
-    for (const PinyinRow &row : rows) {
-        if (!insert(row))
-            return false;
-    }
-    return true;
-}
-
-bool TitleIndexInserter::addName(qint64 id, const QString &name)
-{
-    std::vector<NameRow> rows;
-    nameRows(id, name, rows);
-    return rows.empty() || insert(rows.front());
+    m_pinyinRows.clear();
+    m_nameRows.clear();
+    return ok;
 }
 
 } // namespace kinolark::store

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace kinolark::text {
@@ -14,11 +15,28 @@ class PinyinReader;
 namespace kinolark::store {
 
 // Puts titles into the side tables (TitleIndex): their readings into
-// title_pinyin, their names into title_name_fts. Runs in its caller's
-// transaction. A title whose id does not fit a TitleKey is left out.
+// title_pinyin, their names into title_name_fts. Titles are gathered first
+// and written in key order: the name index then takes each row without
+// writing out what it holds so far, which rows out of order make it do.
+// Runs in its caller's transaction. A title whose id does not fit a
+// TitleKey is left out.
 class TitleIndexInserter
 {
 public:
+    TitleIndexInserter(sqlite3 *db, const text::PinyinReader &reader);
+
+    // Statements that could not be prepared (a table missing) fail here.
+    bool isValid(bool pinyin, bool names) const;
+
+    void gatherPinyin(qint64 id, const QString &name);
+    void gatherName(qint64 id, const QString &name);
+    // Writes what was gathered. `step`, when given, is called every few
+    // thousand rows; returning false stops the writing, which then fails.
+    bool flush(const std::function<bool()> &step = {});
+
+    QString error() const { return m_error; }
+
+private:
     struct PinyinRow
     {
         qint64 row; // TitleKey::readingRow
@@ -32,27 +50,11 @@ public:
         QByteArray text; // TitleKey::indexedName
     };
 
-    TitleIndexInserter(sqlite3 *db, const text::PinyinReader &reader);
-
-    // Statements that could not be prepared (a table missing) fail here.
-    bool isValid(bool pinyin, bool names) const;
-
-    // A title's rows, added to `rows`.
-    void pinyinRows(qint64 id, const QString &name, std::vector<PinyinRow> &rows) const;
-    static void nameRows(qint64 id, const QString &name, std::vector<NameRow> &rows);
-
-    bool insert(const PinyinRow &row);
-    bool insert(const NameRow &row);
-
-    bool addPinyin(qint64 id, const QString &name);
-    bool addName(qint64 id, const QString &name);
-
-    QString error() const { return m_error; }
-
-private:
     const text::PinyinReader &m_reader;
     SqliteStatement m_pinyin;
     SqliteStatement m_name;
+    std::vector<PinyinRow> m_pinyinRows;
+    std::vector<NameRow> m_nameRows;
     QString m_error;
 };
 

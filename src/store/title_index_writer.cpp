@@ -19,8 +19,9 @@ bool TitleIndexWriter::fail(const QString &error)
     return false;
 }
 
-bool TitleIndexWriter::begin()
+bool TitleIndexWriter::begin(qint64 newTitles)
 {
+    const bool many = newTitles > mostInOneSync;
     if (!m_index.ensureTables())
         return fail(m_index.lastError());
     const std::optional<qint64> highest = m_index.highestTitleId();
@@ -31,15 +32,19 @@ bool TitleIndexWriter::begin()
             continue;
         const TitleIndex::PartState state = m_index.state(plan.part);
         if (!state.present) {
-            // Nothing to catch up on in an empty catalogue.
-            if (!highest)
+            // Nothing to catch up on in an empty catalogue. Its first sync
+            // may bring a whole catalogue: the pinyin indexes are made once
+            // it is stored.
+            if (!highest && !many) {
                 plan.mode = Mode::All;
+                plan.claimed = true;
+            }
         } else if (state.version == plan.version) {
             plan.upto = state.upto;
-            plan.mode = !highest || state.upto >= *highest ? Mode::All : Mode::Below;
+            plan.mode = (!highest || state.upto >= *highest) && !many ? Mode::All : Mode::Below;
         }
     }
-    if (m_plans[0].mode == Mode::All && !m_index.ensurePinyinIndexes())
+    if (m_plans[0].mode == Mode::All && !m_plans[0].claimed && !m_index.ensurePinyinIndexes())
         return fail(m_index.lastError());
     m_inserter = std::make_unique<TitleIndexInserter>(m_db, m_reader);
     if (!m_inserter->isValid(m_plans[0].mode != Mode::None, m_plans[1].mode != Mode::None))
@@ -47,22 +52,25 @@ bool TitleIndexWriter::begin()
     return true;
 }
 
-bool TitleIndexWriter::add(qint64 id, const QString &name)
+void TitleIndexWriter::add(qint64 id, const QString &name)
 {
     m_highestAdded = qMax(m_highestAdded, id);
     for (const PartPlan &plan : m_plans) {
         if (plan.mode == Mode::None || (plan.mode == Mode::Below && id > plan.upto))
             continue;
-        const bool ok = plan.part == TitleIndex::Part::Pinyin ? m_inserter->addPinyin(id, name)
-                                                               : m_inserter->addName(id, name);
-        if (!ok)
-            return fail(m_inserter->error());
+        if (plan.part == TitleIndex::Part::Pinyin)
+            m_inserter->gatherPinyin(id, name);
+        else
+            m_inserter->gatherName(id, name);
     }
-    return true;
 }
 
-bool TitleIndexWriter::finish()
+bool TitleIndexWriter::finish(const std::function<bool()> &step)
 {
+    if (m_inserter && !m_inserter->flush(step))
+        return fail(m_inserter->error());
+    if (m_plans[0].claimed && !m_index.ensurePinyinIndexes())
+        return fail(m_index.lastError());
     for (const PartPlan &plan : m_plans) {
         if (plan.mode == Mode::All && !m_index.setState(plan.part, plan.version, qMax(plan.upto, m_highestAdded)))
             return fail(m_index.lastError());

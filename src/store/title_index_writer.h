@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace kinolark::store {
@@ -16,18 +17,26 @@ namespace kinolark::store {
 // titles below the id it has reached; the builder finds the others. A part
 // made another way is left for the builder to make again. An empty
 // catalogue's parts are started here.
+//
+// A sync that brings more titles than `mostInOneSync` (a first sync, which
+// brings the whole catalogue) leaves them all to the builder, as for a
+// catalogue from before the side tables: written here they would make the
+// sync three or four times as long, while the window waits for it.
 class TitleIndexWriter
 {
 public:
+    static constexpr qint64 mostInOneSync = 10000;
+
     TitleIndexWriter(sqlite3 *db, const text::PinyinReader &reader);
     ~TitleIndexWriter();
 
-    // Before the first new title is stored.
-    bool begin();
+    // Before the first of `newTitles` titles is stored.
+    bool begin(qint64 newTitles);
     // A title new to the catalogue.
-    bool add(qint64 id, const QString &name);
-    // After the last one.
-    bool finish();
+    void add(qint64 id, const QString &name);
+    // After the last one: writes them. `step` is called every few thousand
+    // rows; returning false stops the writing, which then fails.
+    bool finish(const std::function<bool()> &step = {});
 
     QString error() const { return m_error; }
 
@@ -39,6 +48,7 @@ private:
         Mode mode = Mode::None;
         QByteArray version;
         qint64 upto = -1;
+        bool claimed = false; // started here
     };
 
     bool fail(const QString &error);
@@ -47,8 +57,8 @@ private:
     const text::PinyinReader &m_reader;
     TitleIndex m_index;
     std::unique_ptr<TitleIndexInserter> m_inserter;
-    std::array<PartPlan, 2> m_plans{{{TitleIndex::Part::Pinyin, Mode::None, {}, -1},
-                                     {TitleIndex::Part::Names, Mode::None, {}, -1}}};
+    std::array<PartPlan, 2> m_plans{{{TitleIndex::Part::Pinyin, Mode::None, {}, -1, false},
+                                     {TitleIndex::Part::Names, Mode::None, {}, -1, false}}};
     qint64 m_highestAdded = -1;
     QString m_error;
 };

@@ -3,6 +3,7 @@
 #include "store/catalogue.h"
 #include "store/title_index.h"
 #include "store/title_index_builder.h"
+#include "store/title_index_writer.h"
 #include "store/title_key.h"
 #include "text/pinyin_reader.h"
 
@@ -232,6 +233,28 @@ private slots:
         QVERIFY(CatalogueWriter(catalogue.database(), m_reader.get()).write({{8, 8, u"长城"_qs, "c"}}, "e").ok);
         QCOMPARE(indexed(catalogue.database(), 8), QString("2/1"));
         QCOMPARE(value(catalogue.database(), "select upto from title_index_state where part = 'names'").toInt(), 8);
+    }
+
+    // A first sync brings the whole catalogue: its titles are left to the
+    // builder, which the window starts once it shows.
+    void largeSyncLeftToBuilder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data.db");
+        Catalogue catalogue;
+        QVERIFY(catalogue.open(path) == Catalogue::OpenResult::Created);
+        QList<CatalogueRecord> records;
+        for (qint64 id = 1; id <= kinolark::store::TitleIndexWriter::mostInOneSync + 1; ++id)
+            records << CatalogueRecord{id, 8, id == 5 ? u"大江大河"_qs : u"某某"_qs, "m"};
+        QVERIFY(CatalogueWriter(catalogue.database(), m_reader.get()).write(records, "d").ok);
+        QCOMPARE(value(catalogue.database(), "select count(*) from title_index_state").toInt(), 0);
+        QCOMPARE(value(catalogue.database(), "select count(*) from title_pinyin").toInt(), 0);
+
+        QVERIFY(TitleIndexBuilder(path, m_reader).run().ok);
+        Suggester suggester;
+        QVERIFY(suggester.open(path, TitleIndex::pinyinVersion(m_reader->sourceTag())));
+        QVERIFY(suggester.pinyinReady());
+        QCOMPARE(ids(suggester, "djdh"), QStringList{"5"});
     }
 
     // Side tables behind the catalogue (an older program stored titles
