@@ -6,6 +6,8 @@
 //  - building the pinyin table (and, apart, the name index) for 200 000
 //    titles from nothing, the dictionary and ICU loaded in that time;
 //  - how much the side tables add to the file per 100 000 titles.
+// --catalogue <file> keeps the generated million there and uses it again
+// when it is there (the figures of its making are then not shown).
 
 #include "browse/suggester.h"
 #include "store/catalogue.h"
@@ -26,6 +28,7 @@
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -163,6 +166,14 @@ double percentile(std::vector<double> values, double p)
     return values[std::min(values.size() - 1, size_t(std::ceil(p * double(values.size())) - 1))];
 }
 
+// CPU time of the whole process, helper threads included.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
 double median(std::vector<double> values)
 {
     return percentile(std::move(values), 0.5);
@@ -209,37 +220,52 @@ int main(int argc, char *argv[])
     makeCatalogue(small, buildCatalogue);
     QElapsedTimer clock;
     clock.start();
+    double cpu = cpuMs();
     auto reader = std::make_shared<text::PinyinReader>(text::PinyinReader::defaultDictionaryPath());
     store::TitleIndexBuilder pinyinOnly(small, reader);
     pinyinOnly.setParts(true, false);
     const store::TitleIndexBuilder::Result pinyinBuilt = pinyinOnly.run();
     const double pinyinMs = clock.nsecsElapsed() / 1e6;
+    const double pinyinCpuMs = cpuMs() - cpu;
     clock.restart();
+    cpu = cpuMs();
     store::TitleIndexBuilder namesOnly(small, reader);
     namesOnly.setParts(false, true);
     const store::TitleIndexBuilder::Result namesBuilt = namesOnly.run();
     const double namesMs = clock.nsecsElapsed() / 1e6;
+    const double namesCpuMs = cpuMs() - cpu;
     if (!pinyinBuilt.ok || !namesBuilt.ok)
         qFatal("build failed: %s%s", qPrintable(pinyinBuilt.error), qPrintable(namesBuilt.error));
-    std::printf("Side tables of %d titles, built from nothing (dictionary and ICU loaded first)\n", buildCatalogue);
-    std::printf("  pinyin table  %8.0f ms\n  name index    %8.0f ms\n\n", pinyinMs, namesMs);
+    QFile loadFile(QStringLiteral("/proc/loadavg"));
+    const QByteArray load = loadFile.open(QIODevice::ReadOnly) ? loadFile.readAll().split(' ').value(0) : QByteArray("?");
+    std::printf("Side tables of %d titles, built from nothing (the dictionary loaded first); load average %s\n",
+                buildCatalogue, load.constData());
+    std::printf("  %-14s %10s %10s\n", "", "ms", "CPU ms");
+    std::printf("  %-14s %10.0f %10.0f\n  %-14s %10.0f %10.0f\n\n", "pinyin table", pinyinMs, pinyinCpuMs, "name index",
+                namesMs, namesCpuMs);
 
-    if (qEnvironmentVariableIsSet("KL_ONLY200K")) return 0;
     // The million.
-    const QString big = dir.filePath(QStringLiteral("1m.db"));
-    std::printf("Building a catalogue of %d titles...\n", bigCatalogue);
-    clock.restart();
-    makeCatalogue(big, bigCatalogue);
-    const qint64 bareBytes = fileBytes(big);
-    std::printf("  titles stored in %.1f s, %.1f MB\n", clock.nsecsElapsed() / 1e9, bareBytes / 1e6);
-    clock.restart();
-    const store::TitleIndexBuilder::Result built = store::TitleIndexBuilder(big, reader).run();
-    if (!built.ok)
-        qFatal("build failed: %s", qPrintable(built.error));
-    const qint64 indexedBytes = fileBytes(big);
-    const double growthPer100k = double(indexedBytes - bareBytes) / 1e6 / (bigCatalogue / 100000.0);
-    std::printf("  side tables built in %.1f s, file now %.1f MB (+%.1f MB per 100 000 titles)\n\n",
-                clock.nsecsElapsed() / 1e9, indexedBytes / 1e6, growthPer100k);
+    const int keepAt = QCoreApplication::arguments().indexOf(QStringLiteral("--catalogue"));
+    const QString kept = keepAt > 0 ? QCoreApplication::arguments().value(keepAt + 1) : QString();
+    const QString big = kept.isEmpty() ? dir.filePath(QStringLiteral("1m.db")) : kept;
+    const bool made = !QFile::exists(big);
+    qint64 bareBytes = 0;
+    double growthPer100k = 0;
+    if (made) {
+        std::printf("Building a catalogue of %d titles...\n", bigCatalogue);
+        clock.restart();
+        makeCatalogue(big, bigCatalogue);
+        bareBytes = fileBytes(big);
+        std::printf("  titles stored in %.1f s, %.1f MB\n", clock.nsecsElapsed() / 1e9, bareBytes / 1e6);
+        clock.restart();
+        const store::TitleIndexBuilder::Result built = store::TitleIndexBuilder(big, reader).run();
+        if (!built.ok)
+            qFatal("build failed: %s", qPrintable(built.error));
+        const qint64 indexedBytes = fileBytes(big);
+        growthPer100k = double(indexedBytes - bareBytes) / 1e6 / (bigCatalogue / 100000.0);
+        std::printf("  side tables built in %.1f s, file now %.1f MB (+%.1f MB per 100 000 titles)\n\n",
+                    clock.nsecsElapsed() / 1e9, indexedBytes / 1e6, growthPer100k);
+    }
 
     // What users type: the start of a title's name, initials, whole pinyin.
     std::vector<Query> chinese, pinyin;
@@ -276,6 +302,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 20; ++i) // the connection's first pages
         suggester.suggest(all[size_t(i)].text);
     std::vector<double> shortTimes, longTimes, allTimes;
+    std::vector<std::pair<double, QString>> slowest;
     int rows = 0;
     for (const Query &query : all) {
         QElapsedTimer timer;
@@ -284,7 +311,10 @@ int main(int argc, char *argv[])
         const double ms = timer.nsecsElapsed() / 1e6;
         (query.length >= 3 ? longTimes : shortTimes).push_back(ms);
         allTimes.push_back(ms);
+        slowest.emplace_back(ms, query.text);
     }
+    std::sort(slowest.begin(), slowest.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    slowest.resize(std::min<size_t>(slowest.size(), 8));
 
     // The anchor: the shell's LIKE scan for a sample of the same texts.
     QStringList shortLike, longLike;
@@ -310,6 +340,10 @@ int main(int argc, char *argv[])
     line("1-2 characters", shortTimes, shortAnchor);
     line("3-6 characters", longTimes, longAnchor);
     line("all", allTimes, anchor);
+    std::printf("  slowest:");
+    for (const auto &[ms, text] : slowest)
+        std::printf(" \"%s\" %.1f ms,", qPrintable(text), ms);
+    std::printf("\n");
 
     const double p95 = percentile(allTimes, 0.95);
     const double longP95 = percentile(longTimes, 0.95);
@@ -319,12 +353,17 @@ int main(int argc, char *argv[])
                 longAnchor, longP95 / longAnchor, longP95 / longAnchor <= 0.1 ? "yes" : "NO");
     std::printf("@row\tpinyin table for 200k titles\t%.0f ms\t-\t-\t<= 1000 ms\t%s\n", pinyinMs,
                 pinyinMs <= 1000.0 ? "yes" : "NO");
-    std::printf("@row\tside tables, growth per 100k titles\t%.1f MB\t%.1f MB\t%.2fx\t-\t-\n", growthPer100k,
-                bareBytes / 1e6 / (bigCatalogue / 100000.0), growthPer100k / (bareBytes / 1e6 / (bigCatalogue / 100000.0)));
+    if (made) {
+        const double barePer100k = bareBytes / 1e6 / (bigCatalogue / 100000.0);
+        std::printf("@row\tside tables, growth per 100k titles\t%.1f MB\t%.1f MB\t%.2fx\t-\t-\n", growthPer100k,
+                    barePer100k, growthPer100k / barePer100k);
+    }
     std::printf("@note\tsuggestions: Suggester::suggest from the pause timer to rows ready, prefixes of %d random titles' "
                 "names, initials and whole pinyin; anchor: the sqlite3 shell's own timer for LIKE '%%text%%' on the same "
                 "file; growth: anchor is the catalogue without side tables\n",
                 sampledTitles);
-    std::printf("@note\tname index for 200k titles built in %.0f ms besides the pinyin table\n", namesMs);
+    std::printf("@note\tpinyin table for 200k titles: %.0f ms of CPU (load average %s); the name index besides it %.0f ms "
+                "(%.0f ms of CPU)\n",
+                pinyinCpuMs, load.constData(), namesMs, namesCpuMs);
     return 0;
 }
