@@ -1,6 +1,7 @@
 #include "text/han_latin.h"
 
 #include "text/han_latin_table.h"
+#include "text/icu_syllable.h"
 
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
@@ -36,17 +37,8 @@ QByteArrayView HanLatin::syllable(char32_t c)
         }
     }
     QByteArray letters;
-    if (m_transliterator) {
-        icu::UnicodeString text(static_cast<UChar32>(c));
-        m_transliterator->icu->transliterate(text);
-        for (int32_t i = 0; i < text.length(); ++i) {
-            const char16_t unit = text.charAt(i);
-            if (unit >= u'A' && unit <= u'Z')
-                letters += char(unit - u'A' + 'a');
-            else if (unit >= u'a' && unit <= u'z')
-                letters += char(unit);
-        }
-    }
+    if (m_transliterator)
+        letters = QByteArray::fromStdString(icuSyllable(*m_transliterator->icu, c));
     return *m_others.insert(c, letters);
 }
 

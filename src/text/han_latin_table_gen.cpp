@@ -3,9 +3,9 @@
 // so the program need not make the transliterator, which takes a fifth of a
 // second, for the characters nearly all names are made of. Run by the build.
 
-#include <unicode/translit.h>
+#include "text/icu_syllable.h"
+
 #include <unicode/uclean.h>
-#include <unicode/unistr.h>
 
 #include <cstdio>
 #include <fstream>
@@ -50,16 +50,7 @@ int main(int argc, char **argv)
     for (const Range &range : ranges) {
         std::vector<int> table;
         for (char32_t c = range.first; c <= range.last; ++c) {
-            icu::UnicodeString text(static_cast<UChar32>(c));
-            icu->transliterate(text);
-            std::string letters;
-            for (int32_t i = 0; i < text.length(); ++i) {
-                const char16_t unit = text.charAt(i);
-                if (unit >= u'A' && unit <= u'Z')
-                    letters += char(unit - u'A' + 'a');
-                else if (unit >= u'a' && unit <= u'z')
-                    letters += char(unit);
-            }
+            const std::string letters = kinolark::text::icuSyllable(*icu, c);
             const auto found = numbers.find(letters);
             if (found != numbers.end()) {
                 table.push_back(found->second);

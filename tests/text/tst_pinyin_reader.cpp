@@ -1,3 +1,5 @@
+#include "text/han_latin_table.h"
+#include "text/icu_syllable.h"
 #include "text/pinyin_dictionary.h"
 #include "text/pinyin_reader.h"
 
@@ -53,7 +55,8 @@ private slots:
         QTest::newRow("full width and accents") << u"ＡＢ１Café"_qs << QStringList{"ab1cafe/ab1cafe"};
         QTest::newRow("signs, emoji, kana dropped") << u"天下！😀「の」"_qs << QStringList{"tx/tianxia"};
         QTest::newRow("lone surrogate dropped") << QString(QChar(0xD800)) + u"天"_qs << QStringList{"t/tian"};
-        QTest::newRow("rare character from ICU") << u"㐀"_qs << QStringList{"q/qiu"};
+        QTest::newRow("rare character from the table") << u"㐀"_qs << QStringList{"q/qiu"};
+        QTest::newRow("character past the table, from ICU") << u"𠀀"_qs << QStringList{"h/he"};
         QTest::newRow("empty") << QString() << QStringList{"/"};
     }
     void readings()
@@ -129,6 +132,24 @@ private slots:
         QVERIFY(dictionary.load(file.fileName()));
         const PinyinDictionary::Word word = dictionary.longestWordAt(u"行长好人们"_qs);
         QCOMPARE(QString::number(word.length) + ' ' + QString::fromLatin1(word.syllables), found);
+    }
+
+    // The table the build makes reads each character as ICU does.
+    void tableAgreesWithIcu()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> icu(
+            icu::Transliterator::createInstance("Han-Latin; Latin-ASCII", UTRANS_FORWARD, status));
+        QVERIFY(U_SUCCESS(status));
+        int compared = 0;
+        for (char32_t c : {0x3400, 0x4DBF, 0x4E00, 0x9FA5, 0x9FFF, 0xF900, 0xFAFF}) {
+            QCOMPARE(kinolark::text::hanLatinSyllable(c), kinolark::text::icuSyllable(*icu, c).c_str());
+            ++compared;
+        }
+        for (char32_t c = 0x4E00; c <= 0x9FFF; c += 97, ++compared)
+            QCOMPARE(kinolark::text::hanLatinSyllable(c), kinolark::text::icuSyllable(*icu, c).c_str());
+        QCOMPARE(kinolark::text::hanLatinSyllable(0x20000), nullptr);
+        QVERIFY(compared > 200);
     }
 
     void missingDictionaryFile()
