@@ -39,6 +39,11 @@ QString WatchPositions::timeText(const QDateTime &when)
 
 bool WatchPositions::ready()
 {
+    // The window may have closed the catalogue meanwhile.
+    if (!database().isOpen()) {
+        m_error = QStringLiteral("the catalogue is closed");
+        return false;
+    }
     if (m_ready)
         return true;
     QSqlQuery query(database());

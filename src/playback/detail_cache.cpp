@@ -25,8 +25,8 @@ DetailCache::DetailCache(const QSqlDatabase &database, QNetworkAccessManager &ne
 
 QSqlDatabase DetailCache::database() const
 {
-    // The window may close the catalogue while a request waits; a connection
-    // that is gone then makes the statements fail instead of crashing.
+    // The window may close the catalogue while a request waits; every
+    // statement first checks that it is still open.
     return QSqlDatabase::database(m_connection, false);
 }
 
@@ -37,7 +37,9 @@ DetailCache::Fetched DetailCache::fetch(const QString &query, qint64 id, DetailO
     const site::HttpAnswer answer =
         site::HttpGetText(m_network, m_endpoint + query + QString::number(id), options);
     if (!answer.ok) {
-        outcome.siteUnreachable = true;
+        if (!outcome.requestFailed)
+            outcome.errorStatus = answer.siteAnswered() ? answer.status : 0;
+        outcome.requestFailed = true;
         return {};
     }
     outcome.lastAnswer = answer.text;
@@ -48,6 +50,8 @@ TitleDetail DetailCache::read(qint64 id)
 {
     TitleDetail detail;
     m_lastStatement = sql::selectCachedDetail();
+    if (!database().isOpen())
+        return detail;
     QSqlQuery query(database());
     query.prepare(m_lastStatement);
     query.addBindValue(id);
@@ -64,6 +68,10 @@ bool DetailCache::store(qint64 id, const QString &playList, const QString &date,
 {
     // Decided at the time of writing: another load may have made the row
     // while this one waited for the site.
+    if (!database().isOpen()) {
+        *error = QStringLiteral("the catalogue was closed");
+        return false;
+    }
     QSqlQuery query(database());
     m_lastStatement = sql::selectCachedPlayList();
     query.prepare(m_lastStatement);
@@ -96,6 +104,13 @@ bool DetailCache::store(qint64 id, const QString &playList, const QString &date,
     return true;
 }
 
+QString DetailCache::writtenDay() const
+{
+    // Asked again after the wait: a refresh that ends past midnight is of
+    // the day it ended on.
+    return m_today ? m_today() : QString();
+}
+
 DetailOutcome DetailCache::load(qint64 id)
 {
     DetailOutcome outcome;
@@ -103,6 +118,8 @@ DetailOutcome DetailCache::load(qint64 id)
 
     const auto lookUp = [&](bool *fresh) {
         m_lastStatement = sql::selectCachedPlayList();
+        if (!database().isOpen())
+            return false;
         QSqlQuery query(database());
         query.prepare(m_lastStatement);
         query.addBindValue(id);
@@ -117,6 +134,7 @@ DetailOutcome DetailCache::load(qint64 id)
     bool found = lookUp(&fresh);
     if (!fresh) {
         const Fetched playList = fetch(QStringLiteral("Lx=Dy&Id="), id, outcome);
+        outcome.playListFailed = !playList.ok && found;
         if (playList.ok && PlayList::accepts(playList.text)) {
             // Another click may have made the row during the wait.
             found = found || lookUp(nullptr);
@@ -125,7 +143,7 @@ DetailOutcome DetailCache::load(qint64 id)
                 description = fetch(QStringLiteral("Lx=Nr&Id="), id, outcome);
             // What was fetched but cannot be stored is shown all the same.
             const bool unsaved = (!found && !description.ok)
-                                 || !store(id, playList.text, today, description.text, &outcome.storeError);
+                                 || !store(id, playList.text, writtenDay(), description.text, &outcome.storeError);
             if (unsaved) {
                 TitleDetail shown = read(id);
                 shown.found = true;

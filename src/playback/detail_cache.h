@@ -21,7 +21,12 @@ struct TitleDetail
 struct DetailOutcome
 {
     TitleDetail detail;           // what to show
-    bool siteUnreachable = false; // a request failed; nothing of it was stored
+    bool requestFailed = false;   // a request failed; nothing of it was stored
+    // The play list could not be refreshed, so `detail` holds the cached one.
+    bool playListFailed = false;
+    // Of the failed request: the HTTP status the site answered with, 0 when
+    // the site was not reached (network error, timeout).
+    int errorStatus = 0;
     QString storeError;           // a write failed; `detail` still holds what was fetched
     QString lastAnswer;           // text of the last answer received
     QString lastStatement;        // text of the last statement issued
@@ -65,6 +70,7 @@ private:
     bool store(qint64 id, const QString &playList, const QString &date, const QString &description,
                QString *error);
     QSqlDatabase database() const;
+    QString writtenDay() const;
 
     QString m_connection; // looked up anew for every statement
     QNetworkAccessManager &m_network;

@@ -18,4 +18,8 @@ bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 
+void GuardedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &)
+{
+}
+
 } // namespace kinolark::shell

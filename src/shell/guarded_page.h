@@ -19,6 +19,10 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    // What the site's scripts write to their console is theirs, not the
+    // program's: it does not go to the program's log.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
+                                  const QString &source) override;
 
 private:
     QUrl m_allowedFile;

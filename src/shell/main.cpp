@@ -1,5 +1,6 @@
 #include "build_config.h"
 #include "shell/app_folder.h"
+#include "shell/chinese_translations.h"
 #include "shell/main_window.h"
 #include "shell/message_box_sink.h"
 #include "shell/web_engine_browser.h"
@@ -37,6 +38,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kinolark"));
     QApplication::setApplicationVersion(QStringLiteral(KINOLARK_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.lumovane.kinolark"));
+    shell::installChineseTranslations(&app);
 
     QNetworkAccessManager network;
     shell::MessageBoxSink messages;
@@ -51,7 +53,8 @@ int main(int argc, char *argv[])
     services.site = site::siteAddress();
     services.network = &network;
     // Owned by the application, so it outlives the window's pages.
-    QWebEngineProfile *profile = shell::makeWebProfile(&app);
+    QWebEngineProfile *profile =
+        shell::makeWebProfile(&app, {services.site, QStringLiteral(KINOLARK_PLAYER_SCRIPT_URL)});
     services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
     services.messages = &messages;
     services.today = &store::todayString;

@@ -11,6 +11,7 @@
 #include "store/today.h"
 #include "text/ansi_file.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFont>
@@ -40,8 +41,10 @@ namespace {
 QFont songti(qreal pointSize)
 {
     QFont font;
+    // Site texts carry emoji too.
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Color Emoji")});
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
@@ -257,6 +260,28 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
     event->accept();
+}
+
+bool frmMain::focusNextPrevChild(bool next)
+{
+    const QList<QWidget *> order{TreeView1, txtSearch, cmdSearch,  TreeView2,
+                                 WebBrowser1, ListView1, txtNr, WebBrowser2};
+    QWidget *focus = QApplication::focusWidget();
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < order.size() && at < 0; ++i) {
+        if (focus && (order.at(i) == focus || order.at(i)->isAncestorOf(focus)))
+            at = i;
+    }
+    if (at < 0)
+        return QWidget::focusNextPrevChild(next);
+    for (qsizetype step = 1; step < order.size(); ++step) {
+        QWidget *candidate = order.at((at + (next ? step : order.size() - step)) % order.size());
+        if (candidate->isVisible() && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return true;
 }
 
 void frmMain::hookEpisodeList()

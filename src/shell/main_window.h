@@ -18,6 +18,7 @@ class QListView;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QMouseEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
@@ -102,6 +103,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Tab and Shift+Tab follow the controls' order. The browsers make their
+    // page widgets late, and the window's own focus chain would take those
+    // last; this way the web view passes Tab on like any other control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void createControls();
@@ -116,6 +121,8 @@ private:
     void showTitleDetail(const playback::TitleDetail &detail);
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
+    bool episodeListMouse(QEvent *event);
+    bool passMouseOn(const QMouseEvent *event);
     QString appFile(const QString &name) const;
 
     Services m_services;
@@ -123,6 +130,7 @@ private:
     TitleSuggestions *m_suggestions = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
+    bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
 };
 
 } // namespace kinolark::shell

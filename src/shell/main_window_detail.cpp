@@ -1,15 +1,20 @@
 // A title's detail, its episodes and the play page.
 #include "shell/main_window.h"
 
+#include "playback/desktop_application.h"
 #include "playback/detail_cache.h"
+#include "playback/external_address.h"
 #include "playback/play_list.h"
 #include "playback/play_page.h"
 #include "shell/browser.h"
+#include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
+#include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -20,6 +25,7 @@
 #include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
@@ -73,9 +79,14 @@ public:
     }
 };
 
-QString siteUnreachableText()
+// A long address shown in a message keeps its head and its tail.
+QString shownAddress(const QString &address)
 {
-    return QStringLiteral("无法连接影片网站，请稍后再试。");
+    constexpr int head = 160;
+    constexpr int tail = 40;
+    if (address.size() <= head + tail + 1)
+        return address;
+    return address.left(head) + QStringLiteral("…") + address.right(tail);
 }
 
 } // namespace
@@ -83,8 +94,20 @@ QString siteUnreachableText()
 void frmMain::setUpTitleDetail()
 {
     Text1->setText(playback::playPageTemplate(m_services.site));
-    if (!m_services.openUrl)
-        m_services.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    if (!m_services.openUrl) {
+        m_services.openUrl = [](const QString &address) {
+            // The dedicated players' addresses are no URLs Qt accepts; the
+            // desktop's own opener takes them as they are.
+            const QUrl url(address, QUrl::TolerantMode);
+            return url.isValid() ? QDesktopServices::openUrl(url)
+                                 : QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+        };
+    }
+    if (!m_services.startProgram) {
+        m_services.startProgram = [](const QString &program, const QStringList &arguments) {
+            return QProcess::startDetached(program, arguments);
+        };
+    }
 
     // A click, or Enter on the selected title, acts on the title.
     connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
@@ -93,13 +116,7 @@ void frmMain::setUpTitleDetail()
     ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
     ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
-    new EventHook(ListView1->viewport(), [this](QEvent *event) {
-        if (event->type() == QEvent::MouseMove) {
-            const auto *move = static_cast<const QMouseEvent *>(event);
-            ListView1_MouseMove(move->buttons(), move->modifiers(), move->position().toPoint());
-        }
-        return false;
-    });
+    new EventHook(ListView1->viewport(), [this](QEvent *event) { return episodeListMouse(event); });
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         if (const std::unique_ptr<QMenu> menu = episodeMenu(ListView1->itemAt(pos)))
@@ -135,7 +152,11 @@ void frmMain::TreeView2_NodeClick()
     playback::DetailCache cache(conn.database(), network, strEndpoint, m_services.today,
                                 m_services.requestTimeoutMs);
     // Other clicks may run while this waits for the site.
-    const playback::DetailOutcome outcome = cache.load(id);
+    playback::DetailOutcome outcome;
+    {
+        const BusyCursor busy;
+        outcome = cache.load(id);
+    }
 
     // A newer click, a category click or the closing of the window owns the
     // window now; what this click fetched is cached all the same.
@@ -147,10 +168,13 @@ void frmMain::TreeView2_NodeClick()
 
     if (!outcome.detail.found) {
         // The message leaves the description of the title before as it was.
-        message(outcome.siteUnreachable ? siteUnreachableText() : QStringLiteral("暂无播放地址"));
+        message(outcome.requestFailed ? siteFailureText(outcome.errorStatus) + QStringLiteral("，请稍后再试。")
+                                      : QStringLiteral("暂无播放地址"));
         return;
     }
     showTitleDetail(outcome.detail);
+    if (outcome.playListFailed)
+        message(siteFailureText(outcome.errorStatus) + QStringLiteral("，显示的是以前保存的播放列表。"));
     if (!outcome.storeError.isEmpty())
         message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
 }
@@ -206,10 +230,49 @@ void frmMain::ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifier
 {
     Q_UNUSED(shift);
     Q_UNUSED(pos);
-    if (buttons != Qt::LeftButton)
-        return;
-    if (QWidget *grabber = QWidget::mouseGrabber())
-        grabber->releaseMouse();
+    // With the left button alone held, the list lets go of the mouse until
+    // the button comes up.
+    if (buttons == Qt::LeftButton)
+        m_episodeListLetGo = true;
+}
+
+bool frmMain::episodeListMouse(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        m_episodeListLetGo = false;
+        return false;
+    case QEvent::MouseMove: {
+        const auto *move = static_cast<QMouseEvent *>(event);
+        ListView1_MouseMove(move->buttons(), move->modifiers(), move->position().toPoint());
+        if (!m_episodeListLetGo)
+            return false;
+        // Qt sends the pointer's events to the widget it was pressed on; a
+        // list that has let go neither drags nor selects by them, and the
+        // widget under the pointer gets them instead.
+        passMouseOn(move);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        if (!std::exchange(m_episodeListLetGo, false))
+            return false;
+        return passMouseOn(static_cast<QMouseEvent *>(event));
+    }
+    default:
+        return false;
+    }
+}
+
+bool frmMain::passMouseOn(const QMouseEvent *event)
+{
+    QWidget *target = childAt(mapFromGlobal(event->globalPosition().toPoint()));
+    if (!target || target == ListView1 || ListView1->isAncestorOf(target))
+        return false;
+    QMouseEvent passed(event->type(), target->mapFromGlobal(event->globalPosition()), event->scenePosition(),
+                       event->globalPosition(), event->button(), event->buttons(), event->modifiers(),
+                       event->pointingDevice());
+    QCoreApplication::sendEvent(target, &passed);
+    return true;
 }
 
 std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
@@ -227,13 +290,32 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
 
 void frmMain::openEpisodeExternally(const QString &address)
 {
-    const QUrl url(address, QUrl::TolerantMode);
-    if (!url.isValid() || url.scheme().isEmpty()) {
-        message(QStringLiteral("这个播放地址无法用外部播放器打开：%1").arg(address));
+    // Only media addresses leave the program: a site must not get the
+    // desktop to open a local file or run a handler of its choosing.
+    const playback::ExternalAddress kind = playback::classifyExternalAddress(address);
+    const QString shown = shownAddress(address);
+    if (kind == playback::ExternalAddress::Refused) {
+        message(QStringLiteral("这不是影音播放地址，不能交给外部播放器：%1").arg(shown));
         return;
     }
-    if (!m_services.openUrl(url))
-        message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(address));
+    const QString trimmed = address.trimmed();
+    if (kind == playback::ExternalAddress::WebMedia) {
+        const QString encoded = QUrl(trimmed, QUrl::TolerantMode).toString(QUrl::FullyEncoded);
+        // A web address would open the web browser: ask for the video player.
+        if (const auto app = playback::defaultApplicationFor(playback::videoTypesFor(encoded))) {
+            const QStringList command = playback::launchCommand(*app, encoded);
+            if (command.isEmpty() || !m_services.startProgram(command.constFirst(), command.mid(1)))
+                message(QStringLiteral("无法启动视频播放器“%1”：%2").arg(app->name, shown));
+            return;
+        }
+        if (m_services.openUrl(encoded))
+            message(QStringLiteral("没有找到默认的视频播放器，已交给系统默认的程序打开：%1").arg(shown));
+        else
+            message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
+        return;
+    }
+    if (!m_services.openUrl(trimmed))
+        message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
 }
 
 } // namespace kinolark::shell

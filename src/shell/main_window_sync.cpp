@@ -2,6 +2,7 @@
 
 #include "shell/browser.h"
 #include "shell/main_window.h"
+#include "shell/site_failure_text.h"
 #include "site/catalogue_sync.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,7 @@ void frmMain::synchroniseCatalogue()
 {
     if (!m_services.network)
         return;
-    site::CatalogueSync sync(conn, *m_services.network, strEndpoint, m_services.today());
+    site::CatalogueSync sync(conn, *m_services.network, strEndpoint, m_services.today);
     if (!sync.isDue())
         return;
     site::HttpOptions options;
@@ -72,7 +73,8 @@ void frmMain::synchroniseCatalogue()
         return;
     case site::SyncOutcome::Result::SiteFailed:
         qWarning("catalogue sync: %s", qPrintable(outcome.error));
-        message(QStringLiteral("影片目录更新失败：无法连接影片网站。下次启动时将再次更新。"));
+        message(QStringLiteral("影片目录更新失败：") + siteFailureText(outcome.errorStatus)
+                + QStringLiteral("。下次启动时将再次更新。"));
         return;
     case site::SyncOutcome::Result::StoreFailed:
         qWarning("catalogue sync: %s", qPrintable(outcome.error));

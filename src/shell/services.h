@@ -3,12 +3,12 @@
 #include "shell/browser.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
 
 class QNetworkAccessManager;
-class QUrl;
 
 namespace kinolark::text {
 class PinyinReader;
@@ -30,7 +30,9 @@ struct Services
     std::function<QString()> today;    // today's date string
     int requestTimeoutMs = 30000;
     // Hands an address to the desktop's handler for its scheme.
-    std::function<bool(const QUrl &)> openUrl;
+    std::function<bool(const QString &address)> openUrl;
+    // Starts a program with its arguments, detached from this one.
+    std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
     // Reads titles in pinyin for the suggestions under the search box;
     // without it they match names only.
     std::shared_ptr<const text::PinyinReader> pinyin;

@@ -1,11 +1,13 @@
 #include "shell/web_profile.h"
 
+#include "shell/local_page_requests.h"
+
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 namespace kinolark::shell {
 
-QWebEngineProfile *makeWebProfile(QObject *parent)
+QWebEngineProfile *makeWebProfile(QObject *parent, const QStringList &reachable)
 {
     // A profile without a name keeps nothing on disk.
     auto *profile = new QWebEngineProfile(parent);
@@ -16,10 +18,12 @@ QWebEngineProfile *makeWebProfile(QObject *parent)
     QWebEngineSettings *settings = profile->settings();
     // The program's pages declare no charset; they are written in GBK.
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
-    // A local page may show remote scripts and frames, but read neither
-    // other local files nor remote answers.
+    // A local page reads no other local file. It must load remote scripts
+    // and frames (the engine refuses them all otherwise), and what it loads
+    // or asks for is held to the named origins.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    profile->setUrlRequestInterceptor(new LocalPageRequests(reachable, profile));
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
     settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 class QObject;
 class QWebEngineProfile;
 
@@ -9,7 +11,8 @@ namespace kinolark::shell {
 // files that load the site's scripts over plain HTTP, so nothing on it may
 // reach the user's files or outlive the run: no file access from pages, no
 // windows or external programs opened by script, cookies and cache in
-// memory only.
-QWebEngineProfile *makeWebProfile(QObject *parent);
+// memory only. The program's local pages reach only the origins of the
+// `reachable` addresses (the catalogue site, the player's script).
+QWebEngineProfile *makeWebProfile(QObject *parent, const QStringList &reachable);
 
 } // namespace kinolark::shell

@@ -8,7 +8,7 @@
 namespace kinolark::site {
 
 CatalogueSync::CatalogueSync(store::Catalogue &catalogue, QNetworkAccessManager &network, QString endpoint,
-                             QString today)
+                             std::function<QString()> today)
     : m_catalogue(catalogue)
     , m_network(network)
     , m_endpoint(std::move(endpoint))
@@ -16,9 +16,15 @@ CatalogueSync::CatalogueSync(store::Catalogue &catalogue, QNetworkAccessManager 
 {
 }
 
+CatalogueSync::CatalogueSync(store::Catalogue &catalogue, QNetworkAccessManager &network, QString endpoint,
+                             const QString &today)
+    : CatalogueSync(catalogue, network, std::move(endpoint), [today] { return today; })
+{
+}
+
 bool CatalogueSync::isDue() const
 {
-    return m_catalogue.lastSyncDate() != m_today;
+    return m_catalogue.lastSyncDate() != m_today();
 }
 
 SyncOutcome CatalogueSync::run()
@@ -26,7 +32,7 @@ SyncOutcome CatalogueSync::run()
     SyncOutcome outcome;
     const QString lastSync = m_catalogue.lastSyncDate();
     const qint64 watermark = m_catalogue.watermark();
-    if (lastSync == m_today)
+    if (lastSync == m_today())
         return outcome;
 
     HttpOptions options = m_options;
@@ -42,6 +48,7 @@ SyncOutcome CatalogueSync::run()
     if (!answer.ok || m_cancel.isCancelled()) {
         outcome.result = m_cancel.isCancelled() ? SyncOutcome::Result::Cancelled : SyncOutcome::Result::SiteFailed;
         outcome.error = answer.error;
+        outcome.errorStatus = answer.siteAnswered() ? answer.status : 0;
         return outcome;
     }
 
@@ -55,7 +62,7 @@ SyncOutcome CatalogueSync::run()
         return !m_cancel.isCancelled();
     };
     const CatalogueWriter::Result written =
-        CatalogueWriter(m_catalogue.database(), m_pinyin).write(records, m_today, storing);
+        CatalogueWriter(m_catalogue.database(), m_pinyin).write(records, m_today(), storing);
     if (!written.ok) {
         outcome.result = written.cancelled ? SyncOutcome::Result::Cancelled : SyncOutcome::Result::StoreFailed;
         outcome.error = written.error;

@@ -34,6 +34,7 @@ struct SyncOutcome
     int inserted = 0;         // titles new to the catalogue
     bool newerClient = false; // the site announced a newer client
     QString error;            // why it failed, for logs
+    int errorStatus = 0;      // SiteFailed: the HTTP status the site answered with, 0 when it was not reached
 };
 
 // The first start of a day brings the catalogue up to date: it asks the site
@@ -51,8 +52,12 @@ public:
     // unknown), then titles stored.
     using Progress = std::function<void(Stage stage, qint64 done, qint64 total)>;
 
+    // `today` is asked at each use: a sync that runs past midnight marks the
+    // day on which it stored the titles.
     CatalogueSync(store::Catalogue &catalogue, QNetworkAccessManager &network, QString endpoint,
-                  QString today);
+                  std::function<QString()> today);
+    CatalogueSync(store::Catalogue &catalogue, QNetworkAccessManager &network, QString endpoint,
+                  const QString &today);
 
     void setRequestOptions(const HttpOptions &options) { m_options = options; }
     void setProgress(Progress progress) { m_progress = std::move(progress); }
@@ -73,7 +78,7 @@ private:
     store::Catalogue &m_catalogue;
     QNetworkAccessManager &m_network;
     QString m_endpoint;
-    QString m_today;
+    std::function<QString()> m_today;
     HttpOptions m_options;
     Progress m_progress;
     const text::PinyinReader *m_pinyin = nullptr;

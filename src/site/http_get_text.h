@@ -19,6 +19,10 @@ struct HttpAnswer
     QString text;   // the body, decoded by BytesToText; empty on failure
     int status = 0; // the HTTP status, 0 when none arrived
     QString error;  // why it failed, in the network layer's words
+
+    // The site was reached and answered with an error status (404, 500...),
+    // as against not reached at all.
+    bool siteAnswered() const { return !ok && status != 0 && (status < 200 || status > 299); }
 };
 
 struct HttpOptions

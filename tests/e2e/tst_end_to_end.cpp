@@ -66,6 +66,9 @@ class tst_EndToEnd : public QObject
     Q_OBJECT
 
 private slots:
+    // Normal use writes no warnings.
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
+
     void wholeFlow()
     {
         SampleSiteProcess site;
@@ -80,7 +83,7 @@ private slots:
         services.appFolder = folder.path();
         services.site = site.site();
         services.network = &network;
-        QWebEngineProfile *profile = shell::makeWebProfile(qApp);
+        QWebEngineProfile *profile = shell::makeWebProfile(qApp, {site.site()});
         services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
         services.messages = &messages;
         services.today = &store::todayString;

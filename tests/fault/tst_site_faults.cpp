@@ -14,22 +14,29 @@ using Reply = ScriptedServer::Reply;
 namespace {
 
 const QString yesterday = "2026/12/6"; // the fixture's today is the day after
-const QString syncFailed = "影片目录更新失败：无法连接影片网站。下次启动时将再次更新。";
 constexpr int bigAnswer = 50 * 1024 * 1024;
 
-// The ways a site answer can go wrong. `body` is what a good answer would
-// have been.
-QList<QPair<QByteArray, Reply>> failures(const QByteArray &body, const QString &query)
+// The ways a site answer can go wrong, and how the user is told why. `body`
+// is what a good answer would have been.
+struct Failure
+{
+    QByteArray name;
+    Reply reply;
+    QString cause;
+};
+QList<Failure> failures(const QByteArray &body, const QString &query)
 {
     QByteArray cutInCharacter = body;
     // Cut where half the bytes end: inside a three-byte character.
     while ((uchar(cutInCharacter.at(cutInCharacter.size() / 2)) & 0xC0) != 0x80)
         cutInCharacter.prepend(' ');
     return {
-        {"body never finishes", Reply(200, body).stalled()},
-        {"cut inside a UTF-8 character", Reply(200, cutInCharacter).cut()},
-        {"redirect loop", Reply(302).header("Location: /Uploads/xml.php?" + query.toLatin1())},
-        {"error page with $, status 500", Reply(500, "<html><p>Error $ &&" + body + "</p></html>")},
+        {"body never finishes", Reply(200, body).stalled(), "无法连接影片网站"},
+        {"cut inside a UTF-8 character", Reply(200, cutInCharacter).cut(), "无法连接影片网站"},
+        {"redirect loop", Reply(302).header("Location: /Uploads/xml.php?" + query.toLatin1()),
+         "影片网站出错（HTTP 302）"},
+        {"error page with $, status 500", Reply(500, "<html><p>Error $ &&" + body + "</p></html>"),
+         "影片网站出错（HTTP 500）"},
     };
 }
 
@@ -105,21 +112,22 @@ private slots:
     {
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<QStringList>("stored");
-        QTest::addColumn<bool>("failed");
+        QTest::addColumn<QString>("cause"); // empty: no failure
 
         const QByteArray good = QString("6$8$天下$t&&7$8$英雄之路$y&&").toUtf8();
-        for (const auto &[name, reply] : failures(good, "Lx=All&Id=5"))
-            QTest::newRow(name.constData()) << reply << QStringList{"5 kept"} << true;
+        for (const Failure &failure : failures(good, "Lx=All&Id=5"))
+            QTest::newRow(failure.name.constData()) << failure.reply << QStringList{"5 kept"} << failure.cause;
         QTest::newRow("50 MB answer") << Reply(200, good + QByteArray(bigAnswer, 'x') + "&&8$8$last$l&&")
-                                      << QStringList{"5 kept", "6 天下", "7 英雄之路", "8 last"} << false;
+                                      << QStringList{"5 kept", "6 天下", "7 英雄之路", "8 last"} << QString();
         QTest::newRow("50 MB without a record") << Reply(200, QByteArray(bigAnswer, '$'))
-                                                << QStringList{"5 kept"} << false;
+                                                << QStringList{"5 kept"} << QString();
     }
     void syncAnswer()
     {
         QFETCH(Reply, reply);
         QFETCH(QStringList, stored);
-        QFETCH(bool, failed);
+        QFETCH(QString, cause);
+        const bool failed = !cause.isEmpty();
         m_site.on("Lx=All&Id=5", reply);
         m_site.on("Lx=Up", Reply(200, "Up1"));
         WindowFixture f(m_site.site());
@@ -135,7 +143,8 @@ private slots:
         }
         QCOMPARE(titles(w), stored);
         QCOMPARE(w.conn.lastSyncDate(), failed ? yesterday : f.today);
-        QCOMPARE(f.messages.texts, failed ? QStringList{syncFailed} : QStringList());
+        QCOMPARE(f.messages.texts, failed ? QStringList{"影片目录更新失败：" + cause + "。下次启动时将再次更新。"}
+                                          : QStringList());
         QCOMPARE(m_site.count("Lx=Up"), failed ? 0 : 1);
 
         // The window works.
@@ -157,20 +166,24 @@ private slots:
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<QByteArray>("storedList"); // empty: the old one stays
         QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("said");
 
         const QByteArray good = QString("第1集$p://new/一\r第2集$p://new/二").toUtf8();
-        for (const auto &[name, reply] : failures(good, "Lx=Dy&Id=5"))
-            QTest::newRow(name.constData()) << reply << QByteArray() << QStringList{"E0"};
+        // The cached list serves, and the user learns why it is not new.
+        for (const Failure &failure : failures(good, "Lx=Dy&Id=5"))
+            QTest::newRow(failure.name.constData()) << failure.reply << QByteArray() << QStringList{"E0"}
+                                                    << QStringList{failure.cause + "，显示的是以前保存的播放列表。"};
         const QByteArray big = "N0$p://new\rN1$p://" + QByteArray(bigAnswer, 'y');
-        QTest::newRow("50 MB play list") << Reply(200, big) << big << QStringList{"N1", "N0"};
+        QTest::newRow("50 MB play list") << Reply(200, big) << big << QStringList{"N1", "N0"} << QStringList();
         QTest::newRow("50 MB without a play list")
-            << Reply(200, QByteArray(bigAnswer, 'z')) << QByteArray() << QStringList{"E0"};
+            << Reply(200, QByteArray(bigAnswer, 'z')) << QByteArray() << QStringList{"E0"} << QStringList();
     }
     void playListAnswer()
     {
         QFETCH(Reply, reply);
         QFETCH(QByteArray, storedList);
         QFETCH(QStringList, shown);
+        QFETCH(QStringList, said);
         m_site.on("Lx=Dy&Id=5", reply);
         m_site.on("Lx=Dy&Id=6", Reply(200, "F0$p://six"));
         m_site.on("Lx=Nr&Id=6", Reply(200, "<p>six</p>"));
@@ -197,7 +210,8 @@ private slots:
         }
         QCOMPARE(episodes(w), shown);
         QCOMPARE(w.txtNr->toPlainText(), QString(" old\n"));
-        QVERIFY(f.messages.texts.isEmpty()); // the cached list serves
+        QCOMPARE(f.messages.texts, said);
+        f.messages.texts.clear();
         if (storedList.isEmpty()) {
             QCOMPARE(cachedRow(w, 5), before);
         } else {

@@ -117,7 +117,7 @@ private slots:
         QCOMPARE(stored, after);
         if (!after.isEmpty())
             QCOMPARE(stored.at(2).isNull(), after.at(2).isNull());
-        QCOMPARE(outcome.siteUnreachable, unreachable);
+        QCOMPARE(outcome.requestFailed, unreachable);
         QVERIFY(outcome.storeError.isEmpty());
         // What is shown is what is stored.
         QCOMPARE(outcome.detail.found, !after.isEmpty());
@@ -132,7 +132,7 @@ private slots:
         m_server.on(dy, Reply(200, "E2$p://b"));
         m_server.on(nr, Reply(503, "x"));
         const DetailOutcome first = cache(300).load(7);
-        QVERIFY(first.siteUnreachable);
+        QVERIFY(first.requestFailed);
         QVERIFY(first.detail.found);
         QCOMPARE(first.detail.playList, QStringLiteral("E2$p://b"));
         QVERIFY(first.detail.description.isEmpty());
@@ -141,7 +141,7 @@ private slots:
         m_server.on(nr, Reply(200, "d"));
         const DetailOutcome second = cache(300).load(7);
         QCOMPARE(m_server.requests, (QStringList{dy, nr, dy, nr}));
-        QVERIFY(!second.siteUnreachable);
+        QVERIFY(!second.requestFailed);
         QCOMPARE(row(*m_catalogue), (QVariantList{"E2$p://b", today, "d"}));
     }
 
@@ -159,6 +159,29 @@ private slots:
         QCOMPARE(days.load(7).detail.playList, QString("E1$p://z"));
         QCOMPARE(m_server.requests, (QStringList{dy, nr, dy}));
         QCOMPARE(row(*m_catalogue), (QVariantList{"E1$p://z", "2026/12/8", "d"}));
+    }
+
+    // The day turns while the site is asked: the row is of the day the
+    // answer was stored on.
+    void refreshAcrossMidnight_data()
+    {
+        QTest::addColumn<QVariantList>("before");
+        QTest::newRow("new row") << QVariantList{};
+        QTest::newRow("stale row") << QVariantList{"E0$p://old", "2026/12/6", "d"};
+    }
+    void refreshAcrossMidnight()
+    {
+        QFETCH(QVariantList, before);
+        if (!before.isEmpty())
+            putRow(*m_catalogue, before);
+        m_server.on(dy, Reply(200, "E1$p://a"));
+        m_server.on(nr, Reply(200, "d"));
+        QString day = today;
+        QObject context;
+        connect(&m_server, &ScriptedServer::requested, &context, [&] { day = "2026/12/8"; });
+        DetailCache cache(m_catalogue->database(), m_network, m_server.endpoint(), [&] { return day; });
+        cache.load(7);
+        QCOMPARE(row(*m_catalogue).value(1).toString(), QString("2026/12/8"));
     }
 
     void unsavedListIsShown()

@@ -115,6 +115,25 @@ private slots:
         QCOMPARE(dates(catalogue), QStringList{"2026/12/8"});
     }
 
+    // The day turns while the catalogue downloads: the day stored is the
+    // one the sync finished on, so the next start that day sends nothing.
+    void syncAcrossMidnight()
+    {
+        ScriptedServer server;
+        QVERIFY(server.listen());
+        server.on("Lx=All&Id=0", ScriptedServer::Reply(200, "1$8$a$a&&"));
+        server.on("Lx=Up", ScriptedServer::Reply(200, "Up1"));
+        Catalogue catalogue;
+        QVERIFY(catalogue.open(m_path) != Catalogue::OpenResult::NotACatalogue);
+        QString day = today;
+        QObject context;
+        connect(&server, &ScriptedServer::requested, &context, [&] { day = "2026/12/8"; });
+        CatalogueSync s(catalogue, m_network, server.endpoint(), [&] { return day; });
+        QCOMPARE(s.run().result, Result::Synced);
+        QCOMPARE(dates(catalogue), QStringList{"2026/12/8"});
+        QVERIFY(!s.isDue());
+    }
+
     void gb2312Answer()
     {
         ScriptedServer server;

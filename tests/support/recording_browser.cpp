@@ -9,6 +9,14 @@ RecordingBrowser::RecordingBrowser(QWidget *parent, Log *log)
 
 void RecordingBrowser::navigate(const QString &address)
 {
+    if (!m_page) {
+        m_page = new QWidget(this);
+        m_page->setObjectName(QStringLiteral("page"));
+        m_page->setFocusPolicy(Qt::StrongFocus);
+        m_page->setGeometry(rect());
+        m_page->show();
+        setFocusProxy(m_page);
+    }
     m_addresses << address;
     if (m_log)
         m_log->append({objectName(), address});

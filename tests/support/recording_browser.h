@@ -7,7 +7,8 @@
 #include <QStringList>
 
 // Stands in for the web engine: remembers every navigation, in order, in a
-// log shared by all browsers of a window.
+// log shared by all browsers of a window. Like the real one, it makes its
+// focusable page widget only once it is first asked to show something.
 class RecordingBrowser : public kinolark::shell::Browser
 {
     Q_OBJECT
@@ -23,6 +24,7 @@ public:
 
 private:
     Log *m_log;
+    QWidget *m_page = nullptr;
     QStringList m_addresses;
 };
 

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace kinolark::shell {
+
+// Why a site request failed, as the user reads it: the site not reached at
+// all, or reached and answering with an error status.
+inline QString siteFailureText(int errorStatus)
+{
+    return errorStatus != 0 ? QStringLiteral("影片网站出错（HTTP %1）").arg(errorStatus)
+                            : QStringLiteral("无法连接影片网站");
+}
+
+} // namespace kinolark::shell
