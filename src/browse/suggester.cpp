@@ -143,7 +143,7 @@ QVector<Suggestion> Suggester::suggest(const QString &text, int limit)
 // or hold it.
 QVector<qint64> Suggester::nameKeys(const SuggestionQuery &query, Match match, int limit)
 {
-    const QString start(QChar(TitleKey::startMark));
+    const QString start = QString(QChar(TitleKey::startMark));
     // Three characters or more make a phrase of the name index.
     if (m_namesReady && match == Match::Prefix && query.length >= 2)
         return nameIndexKeys(SuggestionQuery::ftsPhrase(start + query.name), limit);
