@@ -33,7 +33,9 @@ TitleSuggestions::TitleSuggestions(QLineEdit *searchBox, QWidget *window, OpenTi
 
 TitleSuggestions::~TitleSuggestions()
 {
-    close();
+    // Gone with the window, whose widgets are going too: none is touched.
+    stopBuilding();
+    m_suggester.close();
 }
 
 void TitleSuggestions::open(const QString &catalogue, std::shared_ptr<const text::PinyinReader> pinyin)
@@ -53,12 +55,17 @@ void TitleSuggestions::open(const QString &catalogue, std::shared_ptr<const text
 void TitleSuggestions::close()
 {
     hide();
+    stopBuilding();
+    m_suggester.close();
+}
+
+void TitleSuggestions::stopBuilding()
+{
     if (m_builder) {
         m_cancel = true;
         m_builder->wait();
         delete m_builder;
     }
-    m_suggester.close();
 }
 
 void TitleSuggestions::startBuilding()

@@ -64,6 +64,7 @@ private:
     void hide();
     void openChosen(int row);
     void startBuilding();
+    void stopBuilding();
 
     QLineEdit *m_box;
     SuggestionPopup *m_popup;
