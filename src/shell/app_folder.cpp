@@ -3,16 +3,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+
+#include <unistd.h>
 
 namespace kinolark::shell {
 
 bool isWritableFolder(const QString &folder)
 {
     // Permission bits say little (root ignores them, read-only mounts do not
-    // show in them); trying is the only sure test.
-    QTemporaryFile probe(folder + QStringLiteral("/.kinolark-write-test-XXXXXX"));
-    return probe.open();
+    // show in them); the kernel's answer covers both, and asking writes
+    // nothing, so a second start can find its folder without touching it.
+    return QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
 }
 
 QString resolveAppFolder(const QString &programFolder, const QString &userFolder)

@@ -5,7 +5,7 @@
 
 namespace kinolark::shell {
 
-// True when files can be created in `folder`.
+// True when files can be created in `folder`; writes nothing.
 bool isWritableFolder(const QString &folder);
 
 // The folder the program keeps its pages and catalogue in: the program's own

@@ -3,6 +3,8 @@
 #include "shell/chinese_translations.h"
 #include "shell/main_window.h"
 #include "shell/message_box_sink.h"
+#include "shell/single_instance.h"
+#include "shell/usage.h"
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
 #include "site/site_address.h"
@@ -28,6 +30,10 @@ int main(int argc, char *argv[])
             std::printf("kinolark %s\n", KINOLARK_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(shell::usageText, stdout);
+            return 0;
+        }
     }
     // The web engine refuses to start its sandbox as root.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
@@ -47,6 +53,11 @@ int main(int argc, char *argv[])
     const QString programFolder = QCoreApplication::applicationDirPath();
     services.appFolder = shell::resolveAppFolder(
         programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    // A second start on the same folder brings the first one's window up
+    // and ends before writing anything.
+    shell::SingleInstance instance(services.appFolder);
+    if (instance.handOver())
+        return 0;
     // Beside the program in a build, in the data folder after an install.
     shell::provideSuppliedFiles(services.appFolder,
                                 {programFolder, programFolder + QStringLiteral("/" KINOLARK_DATA_FROM_BIN)});
@@ -62,6 +73,7 @@ int main(int argc, char *argv[])
     services.pinyin = std::make_shared<text::PinyinReader>(text::PinyinReader::defaultDictionaryPath());
 
     shell::frmMain window(services);
+    instance.raiseOnRequest(&window);
     if (!window.Form_Load())
         return 1;
     messages.setParent(&window);

@@ -88,6 +88,9 @@ frmMain::frmMain(Services services, QWidget *parent)
 
 frmMain::~frmMain()
 {
+    // The list's events during its destruction must not reach a window
+    // that is no longer whole.
+    delete m_episodeMouseHook;
     Form_Unload();
 }
 

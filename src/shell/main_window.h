@@ -131,6 +131,7 @@ private:
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
+    QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
 };
 
 } // namespace kinolark::shell

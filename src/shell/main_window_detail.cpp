@@ -116,7 +116,7 @@ void frmMain::setUpTitleDetail()
     ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
     ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
-    new EventHook(ListView1->viewport(), [this](QEvent *event) { return episodeListMouse(event); });
+    m_episodeMouseHook = new EventHook(ListView1->viewport(), [this](QEvent *event) { return episodeListMouse(event); });
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         if (const std::unique_ptr<QMenu> menu = episodeMenu(ListView1->itemAt(pos)))

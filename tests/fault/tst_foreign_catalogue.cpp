@@ -1,6 +1,7 @@
 #include "program_process.h"
 #include "store/catalogue.h"
 #include "temp_folder.h"
+#include "x_server.h"
 
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -8,25 +9,6 @@
 #include <QtTest>
 
 namespace {
-
-// Runs xdotool on the test's X server; its output, or a null string when it
-// fails or finds nothing.
-QString xdotool(const QString &display, const QStringList &arguments, int timeoutMs = 60000)
-{
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    tool.setProcessEnvironment(env);
-    tool.start("xdotool", arguments);
-    if (!tool.waitForFinished(timeoutMs)) {
-        tool.kill();
-        tool.waitForFinished();
-        return QString();
-    }
-    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-}
 
 QByteArray randomBytes(int size)
 {
@@ -74,24 +56,8 @@ private slots:
     {
         if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
             QSKIP("needs Xvfb and xdotool");
-        // The server picks a free display and names it once it is ready.
-        m_server.setProcessChannelMode(QProcess::SeparateChannels);
-        m_server.setStandardErrorFile(QProcess::nullDevice());
-        m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        // No reset when the last client leaves: the next program could not
-        // connect meanwhile.
-        m_server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"});
-        QVERIFY(m_server.waitForStarted(10000));
-        while (!m_server.canReadLine())
-            QVERIFY2(m_server.waitForReadyRead(30000), "Xvfb named no display");
-        m_display = QLatin1Char(':') + QString::fromLatin1(m_server.readLine()).trimmed();
-        QVERIFY(m_display.size() > 1);
-    }
-
-    void cleanupTestCase()
-    {
-        m_server.terminate();
-        m_server.waitForFinished(10000);
+        QVERIFY2(m_x.start(), "Xvfb did not start");
+        m_display = m_x.display();
     }
 
     void refusedWithMessageAndKept_data()
@@ -120,7 +86,7 @@ private slots:
         QString box;
         QVERIFY(QTest::qWaitFor(
             [&] {
-                box = xdotool(m_display, {"search", "--onlyvisible", "--name", "^kinolark$"});
+                box = m_x.xdotool({"search", "--onlyvisible", "--name", "^kinolark$"});
                 return !box.isEmpty() || !program.running();
             },
             60000));
@@ -128,10 +94,10 @@ private slots:
                                                  .arg(program.process().exitCode())));
         QVERIFY2(program.running(), "the program did not wait for the message to be read");
         // The window itself never came up.
-        QCOMPARE(xdotool(m_display, {"search", "--onlyvisible", "--name", "^Lumovane"}), QString());
+        QCOMPARE(m_x.xdotool({"search", "--onlyvisible", "--name", "^Lumovane"}), QString());
 
         // Enter closes the box, and the program ends.
-        xdotool(m_display, {"windowfocus", "--sync", box.split('\n').first(), "key", "Return"});
+        m_x.xdotool({"windowfocus", "--sync", box.split('\n').first(), "key", "Return"});
         QVERIFY2(program.process().waitForFinished(30000), "the program did not end after the message");
         QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process().exitCode(), 1);
@@ -142,7 +108,7 @@ private slots:
     }
 
 private:
-    QProcess m_server;
+    XServer m_x;
     QString m_display;
 };
 

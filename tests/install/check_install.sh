@@ -15,6 +15,9 @@ expected=(
     share/icons/hicolor/48x48/apps/com.lumovane.kinolark.png
     share/icons/hicolor/128x128/apps/com.lumovane.kinolark.png
     share/icons/hicolor/scalable/apps/com.lumovane.kinolark.svg
+    share/man/man1/kinolark.1.gz
+    share/doc/kinolark/copyright
+    share/doc/kinolark/changelog.gz
 )
 for file in "${expected[@]}"; do
     [ -f "$prefix/$file" ] || { echo "missing after install: $file" >&2; exit 1; }
