@@ -8,6 +8,7 @@
 #include "text/pinyin_reader.h"
 
 #include <QSqlError>
+#include <QThread>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -233,6 +234,45 @@ private slots:
         QVERIFY(CatalogueWriter(catalogue.database(), m_reader.get()).write({{8, 8, u"长城"_qs, "c"}}, "e").ok);
         QCOMPARE(indexed(catalogue.database(), 8), QString("2/1"));
         QCOMPARE(value(catalogue.database(), "select upto from title_index_state where part = 'names'").toInt(), 8);
+    }
+
+    // Typing while the worker builds: every list holds only titles that
+    // match, by name until the side tables are there, then by pinyin too.
+    void suggestionsWhileBuilding()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data.db");
+        Catalogue catalogue;
+        QVERIFY(catalogue.open(path) == Catalogue::OpenResult::Created);
+        QList<QPair<qint64, QString>> titles;
+        for (qint64 id = 1; id <= 20000; ++id)
+            titles << qMakePair(id, id % 100 == 0 ? u"大江大河"_qs : u"某某"_qs + QString::number(id));
+        QVERIFY(insertTitles(catalogue.database(), titles));
+
+        TitleIndexBuilder builder(path, m_reader);
+        builder.setChunkSize(500);
+        TitleIndexBuilder::Result result;
+        std::unique_ptr<QThread> thread(QThread::create([&] { result = builder.run(); }));
+        Suggester suggester;
+        QVERIFY(suggester.open(path, TitleIndex::pinyinVersion(m_reader->sourceTag())));
+        thread->start();
+        int lists = 0;
+        while (!thread->isFinished()) {
+            suggester.refresh();
+            for (const QString &text : {u"大江"_qs, u"djdh"_qs}) {
+                const QVector<kinolark::browse::Suggestion> found = suggester.suggest(text);
+                for (const auto &s : found)
+                    QCOMPARE(s.name, u"大江大河"_qs);
+                QVERIFY(found.size() <= Suggester::maxSuggestions);
+                ++lists;
+            }
+            thread->wait(1);
+        }
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QVERIFY(lists > 2);
+        suggester.refresh();
+        QVERIFY(suggester.pinyinReady());
+        QCOMPARE(suggester.suggest("djdh").size(), Suggester::maxSuggestions);
     }
 
     // A first sync brings the whole catalogue: its titles are left to the
