@@ -3,6 +3,7 @@
 #include "browse/category_tree.h"
 #include "shell/browser.h"
 #include "shell/message_sink.h"
+#include "shell/my_titles.h"
 #include "shell/notice_page.h"
 #include "shell/template_box.h"
 #include "shell/title_suggestions.h"
@@ -84,6 +85,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     createControls();
     connectBrowseHandlers();
     setUpTitleDetail();
+    m_my = new MyTitles(*this);
 }
 
 frmMain::~frmMain()
@@ -241,6 +243,7 @@ bool frmMain::Form_Load()
     WebBrowser1->navigate(homePage());
     synchroniseCatalogue();
     m_suggestions->open(catalogueFile(), m_services.pinyin);
+    m_my->load();
 
     ListView1->setViewMode(QListView::ListMode);
     ListView1->setFlow(QListView::LeftToRight);

@@ -30,6 +30,7 @@ struct TitleDetail;
 namespace kinolark::shell {
 
 class Browser;
+class MyTitles;
 class TemplateBox;
 class TitleSuggestions;
 
@@ -69,6 +70,8 @@ public:
     QString catalogueFile() const; // the catalogue file
     // The titles behind TreeView2.
     browse::TitleListModel &titleModel() { return m_titles; }
+    // The group "我的": favourites, watch history, new episodes.
+    MyTitles &myTitles() { return *m_my; }
 
     // A title's detail and its episodes (main_window_detail.cpp).
     void TreeView2_NodeClick();
@@ -119,6 +122,7 @@ private:
     void message(const QString &text);
     void setUpTitleDetail();
     void showTitleDetail(const playback::TitleDetail &detail);
+    std::optional<int> episodeLine(const QListWidgetItem *item) const;
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
     bool episodeListMouse(QEvent *event);
@@ -128,6 +132,7 @@ private:
     Services m_services;
     browse::TitleListModel m_titles;
     TitleSuggestions *m_suggestions = nullptr;
+    MyTitles *m_my = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held

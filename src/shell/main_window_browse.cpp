@@ -7,6 +7,7 @@
 #include "shell/browser.h"
 #include "shell/enter_key_filter.h"
 #include "shell/label_edit_guard.h"
+#include "shell/my_titles.h"
 #include "shell/title_suggestions.h"
 
 #include <QDir>
@@ -56,6 +57,12 @@ void frmMain::TreeView1_NodeClick()
         break;
     case browse::NodeSelection::Kind::Initials:
         bdT(browse::TitleStatement::initials(selection.category, selection.initials));
+        break;
+    case browse::NodeSelection::Kind::Favourites:
+        m_my->showFavourites();
+        break;
+    case browse::NodeSelection::Kind::History:
+        m_my->showHistory();
         break;
     case browse::NodeSelection::Kind::LiveTv: {
         const QString page = appFile(QStringLiteral("tv.htm"));

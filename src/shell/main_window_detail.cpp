@@ -9,6 +9,7 @@
 #include "shell/browser.h"
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
+#include "shell/my_titles.h"
 #include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
@@ -139,6 +140,7 @@ void frmMain::TreeView2_NodeClick()
     const QString name = node.data(Qt::DisplayRole).toString();
 
     const quint64 generation = ++m_titleGeneration;
+    m_my->titleOpening(id);
     WebBrowser1->navigate(homePage());
     ListView1->clear();
     setWindowTitle(QStringLiteral("当前选择的电影是：") + name);
@@ -173,6 +175,7 @@ void frmMain::TreeView2_NodeClick()
         return;
     }
     showTitleDetail(outcome.detail);
+    m_my->titleShown(id, outcome.detail.playList);
     if (outcome.playListFailed)
         message(siteFailureText(outcome.errorStatus) + QStringLiteral("，显示的是以前保存的播放列表。"));
     if (!outcome.storeError.isEmpty())
@@ -197,7 +200,7 @@ void frmMain::showTitleDetail(const playback::TitleDetail &detail)
     ListView1->setUpdatesEnabled(true);
 }
 
-std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) const
+std::optional<int> frmMain::episodeLine(const QListWidgetItem *item) const
 {
     if (!item)
         return std::nullopt;
@@ -205,7 +208,13 @@ std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) cons
     const int index = item->data(episodeKeyRole).toString().remove(episodeKeyPrefix()).toInt(&ok);
     if (!ok || index < 0 || index >= PlayUrls.size())
         return std::nullopt;
-    return PlayUrls.at(index);
+    return index;
+}
+
+std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) const
+{
+    const std::optional<int> line = episodeLine(item);
+    return line ? std::optional<QString>(PlayUrls.at(*line)) : std::nullopt;
 }
 
 void frmMain::ListView1_Click()
@@ -224,6 +233,7 @@ void frmMain::ListView1_Click()
     // Through a blank page, so the same episode clicked again loads afresh.
     WebBrowser1->navigate(QStringLiteral("about:blank"));
     WebBrowser1->navigate(page);
+    m_my->episodeStarted(*episodeLine(selected.constFirst()), *address);
 }
 
 void frmMain::ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, const QPoint &pos)

@@ -236,6 +236,7 @@ QString SampleCatalogue::playList(qint64 id) const
         episodes = 12 + random.below(34);
     else
         episodes = 1 + random.below(3);
+    episodes += addedEpisodes(id);
     static const std::array<const char16_t *, 3> versions{u"高清版", u"国语版", u"粤语版"};
     for (int e = 1; e <= episodes; ++e) {
         QString name;
@@ -255,6 +256,19 @@ QString SampleCatalogue::playList(qint64 id) const
     if (index % 3 == 0)
         answer += separator;
     return answer;
+}
+
+bool SampleCatalogue::addEpisodes(qint64 id, int count)
+{
+    if (!find(id) || count < 0)
+        return false;
+    m_added[id] += count;
+    return true;
+}
+
+int SampleCatalogue::addedEpisodes(qint64 id) const
+{
+    return m_added.value(id);
 }
 
 QString SampleCatalogue::description(qint64 id) const

@@ -39,7 +39,7 @@ public:
     // Listens on 127.0.0.1; 0 takes any free port. Returns the port, 0 on failure.
     quint16 listen(quint16 port);
 
-    const SampleCatalogue &catalogue() const { return m_catalogue; }
+    SampleCatalogue &catalogue() { return m_catalogue; }
 
 private:
     void catalogueQuery(const QHttpServerRequest &request, QHttpServerResponder &&responder);
