@@ -9,6 +9,7 @@
 #include "shell/web_profile.h"
 #include "site/site_address.h"
 #include "store/today.h"
+#include "text/pinyin_reader.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -68,6 +69,8 @@ int main(int argc, char *argv[])
     services.makeBrowser = [profile](QWidget *parent) { return new shell::WebEngineBrowser(profile, parent); };
     services.messages = &messages;
     services.today = &store::todayString;
+    // Loaded only when titles are read in pinyin, never during the start.
+    services.pinyin = std::make_shared<text::PinyinReader>(text::PinyinReader::defaultDictionaryPath());
 
     shell::frmMain window(services);
     instance.raiseOnRequest(&window);

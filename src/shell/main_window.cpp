@@ -6,6 +6,7 @@
 #include "shell/my_titles.h"
 #include "shell/notice_page.h"
 #include "shell/template_box.h"
+#include "shell/title_suggestions.h"
 #include "shell/window_hook.h"
 #include "site/site_address.h"
 #include "store/today.h"
@@ -241,6 +242,7 @@ bool frmMain::Form_Load()
     buildCategoryTree();
     WebBrowser1->navigate(homePage());
     synchroniseCatalogue();
+    m_suggestions->open(catalogueFile(), m_services.pinyin);
     m_my->load();
 
     ListView1->setViewMode(QListView::ListMode);
@@ -256,6 +258,7 @@ bool frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
+    m_suggestions->close();
     conn.close();
 }
 

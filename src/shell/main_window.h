@@ -32,6 +32,7 @@ namespace kinolark::shell {
 class Browser;
 class MyTitles;
 class TemplateBox;
+class TitleSuggestions;
 
 // The program's one window. Controls and handlers carry the names the rest of
 // the program knows them by; the handlers are thin: they read the controls,
@@ -59,6 +60,10 @@ public:
     void bdT(const browse::TitleStatement &statement);
     void TreeView1_BeforeLabelEdit(bool &cancel);
     void TreeView2_BeforeLabelEdit(bool &cancel);
+    // A title chosen among the suggestions: shown as after a click on it in
+    // TreeView2.
+    void openSuggestedTitle(qint64 id);
+    TitleSuggestions *suggestions() const { return m_suggestions; }
 
     const Services &services() const { return m_services; }
     QString homePage() const;      // the notice page file
@@ -126,6 +131,7 @@ private:
 
     Services m_services;
     browse::TitleListModel m_titles;
+    TitleSuggestions *m_suggestions = nullptr;
     MyTitles *m_my = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
