@@ -1,14 +1,19 @@
 #pragma once
 
 // The catalogue the browsing, start and memory benchmarks share: 200 000
-// titles with Chinese names, half of them in one category.
+// titles with Chinese names, half of them in one category, and the side
+// tables for suggestions, as the program keeps them.
 
 #include "store/catalogue.h"
+#include "store/title_index_builder.h"
+#include "text/pinyin_reader.h"
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+
+#include <memory>
 
 namespace kinolark::bench {
 
@@ -53,6 +58,9 @@ inline void buildCatalogue(const QString &path, const QString &syncedOn = QStrin
         date.exec();
     }
     db.commit();
+    const auto pinyin = std::make_shared<text::PinyinReader>(text::PinyinReader::defaultDictionaryPath());
+    if (!store::TitleIndexBuilder(path, pinyin).run().ok)
+        qFatal("cannot build the side tables of %s", qPrintable(path));
     // One file, no journal beside it, ready to be copied.
     QSqlQuery(db).exec(QStringLiteral("pragma wal_checkpoint(truncate)"));
 }

@@ -1,5 +1,7 @@
 #include "browse/node_selection.h"
 
+#include "browse/my_group.h"
+
 namespace kinolark::browse {
 
 namespace {
@@ -23,7 +25,11 @@ NodeSelection NodeSelection::fromKey(const QString &key)
 {
     NodeSelection selection;
     bool numeric = false;
-    if (key.contains(QStringLiteral("cid"))) {
+    if (key == myGroup::favouritesKey()) {
+        selection.kind = Kind::Favourites;
+    } else if (key == myGroup::historyKey()) {
+        selection.kind = Kind::History;
+    } else if (key.contains(QStringLiteral("cid"))) {
         const qint64 n = QString(key).remove(QStringLiteral("cid")).toLongLong(&numeric);
         if (!numeric)
             return selection;

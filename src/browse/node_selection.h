@@ -13,13 +13,16 @@ struct NodeSelection
         Category, // every title of a category
         LiveTv,   // the live television page
         Initials, // the titles of a category with one of some initials
+        Favourites, // the user's favourites
+        History,    // the titles the user played
     };
 
     Kind kind = Kind::Nothing;
     qint64 category = 0;
     QStringList initials; // the quoted list of the key, unquoted
 
-    // "cid" + n, n + "$" + "'a','b'", or anything else.
+    // "cid" + n, n + "$" + "'a','b'", a key of the group "我的", or anything
+    // else.
     static NodeSelection fromKey(const QString &key);
 };
 

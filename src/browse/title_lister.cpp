@@ -1,6 +1,7 @@
 #include "browse/title_lister.h"
 
-#include <QSqlDriver>
+#include "store/sqlite_handle.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -11,22 +12,6 @@
 namespace kinolark::browse {
 
 namespace {
-
-// The engine's own handle behind `db`, when it is an SQLite connection run by
-// the very SQLite library linked here (the same build, so the handle means
-// the same to both); null otherwise.
-sqlite3 *sqliteHandle(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    static const bool sameLibrary = [&db] {
-        QSqlQuery query(db);
-        return query.exec(QStringLiteral("select sqlite_source_id()")) && query.next()
-               && query.value(0).toString() == QLatin1String(sqlite3_sourceid());
-    }();
-    return sameLibrary ? *static_cast<sqlite3 *const *>(handle.constData()) : nullptr;
-}
 
 // A long list read straight from the engine: one step and two column reads a
 // row, without a value object per field in between. About a sixth faster
@@ -94,7 +79,7 @@ bool isPlainValue(const QVariant &value)
 
 TitleListing listTitles(const QSqlDatabase &db, const TitleStatement &statement)
 {
-    if (sqlite3 *handle = sqliteHandle(db)) {
+    if (sqlite3 *handle = store::sqliteHandle(db)) {
         if (std::all_of(statement.values.cbegin(), statement.values.cend(), isPlainValue))
             return listDirect(handle, statement);
     }

@@ -30,4 +30,9 @@ TitleStatement TitleStatement::search(const QString &text)
             {QString(QLatin1Char('%') + text + QLatin1Char('%'))}};
 }
 
+TitleStatement TitleStatement::title(qint64 id)
+{
+    return {QStringLiteral("select vod_id,vod_name from vod where vod_id=?"), {id}};
+}
+
 } // namespace kinolark::browse

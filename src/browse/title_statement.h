@@ -22,6 +22,8 @@ struct TitleStatement
     // The titles whose name contains `text`, in either letter case; "%" and
     // "_" in the text match any run and any one character.
     static TitleStatement search(const QString &text);
+    // The one title with `id`.
+    static TitleStatement title(qint64 id);
 };
 
 } // namespace kinolark::browse

@@ -44,8 +44,10 @@ public:
 
     static QString timeText(const QDateTime &when);
 
-private:
+    // Creates the table when it is missing.
     bool ready();
+
+private:
     QSqlDatabase database() const;
 
     QString m_connection; // looked up anew: the window may close the catalogue

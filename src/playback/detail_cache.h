@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/detail_store.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,14 +10,6 @@ class QNetworkAccessManager;
 class QSqlDatabase;
 
 namespace kinolark::playback {
-
-// A title's cached detail as the display needs it.
-struct TitleDetail
-{
-    bool found = false;          // the title has a cache row
-    QString playList;            // as the site sent it
-    QString description;         // as the site sent it; empty when there is none
-};
 
 // What one title click brought about.
 struct DetailOutcome
@@ -65,19 +59,13 @@ private:
         QString text;
     };
     Fetched fetch(const QString &query, qint64 id, DetailOutcome &outcome);
-    // Updates the row's play list and date, or makes the row with
-    // `description` when there is none (decided at the time of writing).
-    bool store(qint64 id, const QString &playList, const QString &date, const QString &description,
-               QString *error);
-    QSqlDatabase database() const;
     QString writtenDay() const;
 
-    QString m_connection; // looked up anew for every statement
+    DetailStore m_rows;
     QNetworkAccessManager &m_network;
     QString m_endpoint;
     std::function<QString()> m_today;
     int m_timeoutMs;
-    QString m_lastStatement;
 };
 
 } // namespace kinolark::playback

@@ -10,6 +10,7 @@
 #include "shell/web_profile.h"
 #include "site/site_address.h"
 #include "store/today.h"
+#include "text/pinyin_reader.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -72,6 +73,8 @@ int main(int argc, char *argv[])
     new shell::PlayerScheme(profile);
     services.messages = &messages;
     services.today = &store::todayString;
+    // Loaded only when titles are read in pinyin, never during the start.
+    services.pinyin = std::make_shared<text::PinyinReader>(text::PinyinReader::defaultDictionaryPath());
 
     shell::frmMain window(services);
     instance.raiseOnRequest(&window);

@@ -3,9 +3,11 @@
 #include "browse/category_tree.h"
 #include "shell/browser.h"
 #include "shell/message_sink.h"
+#include "shell/my_titles.h"
 #include "shell/notice_page.h"
 #include "shell/player_view.h"
 #include "shell/template_box.h"
+#include "shell/title_suggestions.h"
 #include "shell/window_hook.h"
 #include "site/site_address.h"
 #include "store/today.h"
@@ -84,6 +86,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     createControls();
     connectBrowseHandlers();
     setUpTitleDetail();
+    m_my = new MyTitles(*this);
     setUpPlayer();
 }
 
@@ -241,6 +244,8 @@ bool frmMain::Form_Load()
     buildCategoryTree();
     WebBrowser1->navigate(homePage());
     synchroniseCatalogue();
+    m_suggestions->open(catalogueFile(), m_services.pinyin);
+    m_my->load();
 
     ListView1->setViewMode(QListView::ListMode);
     ListView1->setFlow(QListView::LeftToRight);
@@ -257,6 +262,7 @@ void frmMain::Form_Unload()
 {
     // Where playing stopped is stored before the catalogue closes.
     stopPlayer();
+    m_suggestions->close();
     conn.close();
 }
 

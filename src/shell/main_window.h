@@ -31,9 +31,11 @@ struct TitleDetail;
 namespace kinolark::shell {
 
 class Browser;
+class MyTitles;
 class PlayHandOff;
 class PlayerView;
 class TemplateBox;
+class TitleSuggestions;
 
 // The program's one window. Controls and handlers carry the names the rest of
 // the program knows them by; the handlers are thin: they read the controls,
@@ -61,12 +63,18 @@ public:
     void bdT(const browse::TitleStatement &statement);
     void TreeView1_BeforeLabelEdit(bool &cancel);
     void TreeView2_BeforeLabelEdit(bool &cancel);
+    // A title chosen among the suggestions: shown as after a click on it in
+    // TreeView2.
+    void openSuggestedTitle(qint64 id);
+    TitleSuggestions *suggestions() const { return m_suggestions; }
 
     const Services &services() const { return m_services; }
     QString homePage() const;      // the notice page file
     QString catalogueFile() const; // the catalogue file
     // The titles behind TreeView2.
     browse::TitleListModel &titleModel() { return m_titles; }
+    // The group "我的": favourites, watch history, new episodes.
+    MyTitles &myTitles() { return *m_my; }
 
     // A title's detail and its episodes (main_window_detail.cpp).
     void TreeView2_NodeClick();
@@ -121,13 +129,13 @@ private:
     void message(const QString &text);
     void setUpTitleDetail();
     void showTitleDetail(const playback::TitleDetail &detail);
+    std::optional<int> episodeLine(const QListWidgetItem *item) const;
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
     void copyEpisodeAddress(const QString &address);
     bool episodeListMouse(QEvent *event);
     bool passMouseOn(const QMouseEvent *event);
     QString appFile(const QString &name) const;
-    std::optional<int> episodeLine(const QListWidgetItem *item) const;
     // The built-in player (main_window_player.cpp).
     void setUpPlayer();
     void preparePlayer(int line, const QString &address, const QString &page);
@@ -139,6 +147,8 @@ private:
 
     Services m_services;
     browse::TitleListModel m_titles;
+    TitleSuggestions *m_suggestions = nullptr;
+    MyTitles *m_my = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
     qint64 m_titleId = -1;         // the title whose episodes ListView1 shows

@@ -7,6 +7,8 @@
 #include "shell/browser.h"
 #include "shell/enter_key_filter.h"
 #include "shell/label_edit_guard.h"
+#include "shell/my_titles.h"
+#include "shell/title_suggestions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +27,7 @@ void frmMain::connectBrowseHandlers()
     connect(cmdSearch, &QPushButton::clicked, this, &frmMain::cmdSearch_Click);
     // Enter in the search box searches.
     connect(txtSearch, &QLineEdit::returnPressed, this, &frmMain::cmdSearch_Click);
+    m_suggestions = new TitleSuggestions(txtSearch, this, [this](qint64 id) { openSuggestedTitle(id); });
 
     TreeView1->setItemDelegate(
         new LabelEditGuard(TreeView1, [this](bool &cancel) { TreeView1_BeforeLabelEdit(cancel); }));
@@ -54,6 +57,12 @@ void frmMain::TreeView1_NodeClick()
         break;
     case browse::NodeSelection::Kind::Initials:
         bdT(browse::TitleStatement::initials(selection.category, selection.initials));
+        break;
+    case browse::NodeSelection::Kind::Favourites:
+        m_my->showFavourites();
+        break;
+    case browse::NodeSelection::Kind::History:
+        m_my->showHistory();
         break;
     case browse::NodeSelection::Kind::LiveTv: {
         const QString page = appFile(QStringLiteral("tv.htm"));
@@ -102,6 +111,15 @@ void frmMain::cmdSearch_Click()
         return;
     }
     bdT(browse::TitleStatement::search(text));
+}
+
+void frmMain::openSuggestedTitle(qint64 id)
+{
+    bdT(browse::TitleStatement::title(id));
+    if (m_titles.nodeCount() != 1 || m_titles.titles().constFirst().id != id)
+        return;
+    TreeView2->setCurrentIndex(m_titles.index(0));
+    TreeView2_NodeClick();
 }
 
 void frmMain::TreeView1_BeforeLabelEdit(bool &cancel)

@@ -9,6 +9,7 @@
 #include "shell/browser.h"
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
+#include "shell/my_titles.h"
 #include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
@@ -139,6 +140,7 @@ void frmMain::TreeView2_NodeClick()
     const QString name = node.data(Qt::DisplayRole).toString();
 
     const quint64 generation = ++m_titleGeneration;
+    m_my->titleOpening(id);
     WebBrowser1->navigate(homePage());
     ListView1->clear();
     setWindowTitle(QStringLiteral("当前选择的电影是：") + name);
@@ -174,6 +176,7 @@ void frmMain::TreeView2_NodeClick()
     }
     showTitleDetail(outcome.detail);
     m_titleId = id;
+    m_my->titleShown(id, outcome.detail.playList);
     if (outcome.playListFailed)
         message(siteFailureText(outcome.errorStatus) + QStringLiteral("，显示的是以前保存的播放列表。"));
     if (!outcome.storeError.isEmpty())
@@ -212,9 +215,7 @@ std::optional<int> frmMain::episodeLine(const QListWidgetItem *item) const
 std::optional<QString> frmMain::episodeAddress(const QListWidgetItem *item) const
 {
     const std::optional<int> line = episodeLine(item);
-    if (!line)
-        return std::nullopt;
-    return PlayUrls.at(*line);
+    return line ? std::optional<QString>(PlayUrls.at(*line)) : std::nullopt;
 }
 
 void frmMain::ListView1_Click()
@@ -235,6 +236,7 @@ void frmMain::ListView1_Click()
     // Through a blank page, so the same episode clicked again loads afresh.
     WebBrowser1->navigate(QStringLiteral("about:blank"));
     WebBrowser1->navigate(page);
+    m_my->episodeStarted(*episodeLine(selected.constFirst()), *address);
 }
 
 void frmMain::ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, const QPoint &pos)

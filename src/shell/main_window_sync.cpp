@@ -28,6 +28,7 @@ void frmMain::synchroniseCatalogue()
     site::HttpOptions options;
     options.timeoutMs = m_services.requestTimeoutMs;
     sync.setRequestOptions(options);
+    sync.setPinyinReader(m_services.pinyin.get());
 
     site::SyncOutcome outcome;
     {

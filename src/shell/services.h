@@ -6,8 +6,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
+
+namespace kinolark::text {
+class PinyinReader;
+}
 
 namespace kinolark::shell {
 
@@ -28,6 +33,9 @@ struct Services
     std::function<bool(const QString &address)> openUrl;
     // Starts a program with its arguments, detached from this one.
     std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
+    // Reads titles in pinyin for the suggestions under the search box;
+    // without it they match names only.
+    std::shared_ptr<const text::PinyinReader> pinyin;
 };
 
 } // namespace kinolark::shell

@@ -61,7 +61,8 @@ SyncOutcome CatalogueSync::run()
             m_progress(Stage::Storing, done, total);
         return !m_cancel.isCancelled();
     };
-    const CatalogueWriter::Result written = CatalogueWriter(m_catalogue.database()).write(records, m_today(), storing);
+    const CatalogueWriter::Result written =
+        CatalogueWriter(m_catalogue.database(), m_pinyin).write(records, m_today(), storing);
     if (!written.ok) {
         outcome.result = written.cancelled ? SyncOutcome::Result::Cancelled : SyncOutcome::Result::StoreFailed;
         outcome.error = written.error;

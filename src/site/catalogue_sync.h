@@ -13,6 +13,10 @@ namespace kinolark::store {
 class Catalogue;
 }
 
+namespace kinolark::text {
+class PinyinReader;
+}
+
 namespace kinolark::site {
 
 // What the daily sync did, for the window to act on.
@@ -57,6 +61,9 @@ public:
 
     void setRequestOptions(const HttpOptions &options) { m_options = options; }
     void setProgress(Progress progress) { m_progress = std::move(progress); }
+    // New titles also go into the side tables that find titles as the user
+    // types, read with `pinyin`.
+    void setPinyinReader(const text::PinyinReader *pinyin) { m_pinyin = pinyin; }
 
     // False when the catalogue was synced today already.
     bool isDue() const;
@@ -74,6 +81,7 @@ private:
     std::function<QString()> m_today;
     HttpOptions m_options;
     Progress m_progress;
+    const text::PinyinReader *m_pinyin = nullptr;
     CancelToken m_cancel;
 };
 

@@ -1,12 +1,16 @@
 #include "site/catalogue_writer.h"
 
+#include "store/sqlite_handle.h"
+#include "store/sqlite_statement.h"
 #include "store/statements.h"
+#include "store/title_index_writer.h"
 
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <memory>
 
 namespace kinolark::site {
 
@@ -42,8 +46,9 @@ bool existingIds(QSqlDatabase database, const QList<CatalogueRecord> &records, Q
 
 } // namespace
 
-CatalogueWriter::CatalogueWriter(QSqlDatabase database)
+CatalogueWriter::CatalogueWriter(QSqlDatabase database, const text::PinyinReader *pinyin)
     : m_database(std::move(database))
+    , m_pinyin(pinyin)
 {
 }
 
@@ -73,19 +78,57 @@ CatalogueWriter::Result CatalogueWriter::write(const QList<CatalogueRecord> &rec
         result.cancelled = true;
         return fail(QStringLiteral("cancelled"));
     }
+    // Without the engine's own handle the side tables fall behind; they are
+    // caught up on the next start.
+    sqlite3 *handle = store::sqliteHandle(m_database);
+    std::unique_ptr<store::TitleIndexWriter> index;
+    if (handle && m_pinyin) {
+        index = std::make_unique<store::TitleIndexWriter>(handle, *m_pinyin);
+        qint64 newTitles = 0;
+        for (const CatalogueRecord &record : records)
+            newTitles += present.contains(record.id) ? 0 : 1;
+        if (!index->begin(newTitles))
+            return fail(index->error());
+    }
+    // Straight through the engine where it can be reached: a first sync
+    // stores a whole catalogue, and a value object a field costs a third.
+    std::unique_ptr<store::SqliteStatement> direct;
     QSqlQuery insert(m_database);
     insert.setForwardOnly(true);
-    if (!insert.prepare(store::sql::insertTitle()))
+    if (handle) {
+        direct = std::make_unique<store::SqliteStatement>(handle, store::sql::insertTitle().toUtf8().constData());
+        if (!direct->isValid())
+            return fail(direct->error());
+    } else if (!insert.prepare(store::sql::insertTitle())) {
         return fail(insert.lastError().text());
+    }
+    const auto store = [&](const CatalogueRecord &record) {
+        if (direct) {
+            direct->reset();
+            direct->bind(1, record.id).bind(2, record.category).bind(3, record.name).bind(4, record.letter);
+            if (!direct->run()) {
+                error = direct->error();
+                return false;
+            }
+            return true;
+        }
+        insert.bindValue(0, record.id);
+        insert.bindValue(1, record.category);
+        insert.bindValue(2, record.name);
+        insert.bindValue(3, record.letter);
+        if (!insert.exec()) {
+            error = insert.lastError().text();
+            return false;
+        }
+        return true;
+    };
     qint64 done = 0;
     for (const CatalogueRecord &record : records) {
         if (!present.contains(record.id)) {
-            insert.bindValue(0, record.id);
-            insert.bindValue(1, record.category);
-            insert.bindValue(2, record.name);
-            insert.bindValue(3, record.letter);
-            if (!insert.exec())
-                return fail(insert.lastError().text());
+            if (!store(record))
+                return fail(error);
+            if (index)
+                index->add(record.id, record.name);
             ++result.inserted;
         }
         if (++done % progressStep == 0 && progress && !progress(done, total)) {
@@ -94,6 +137,18 @@ CatalogueWriter::Result CatalogueWriter::write(const QList<CatalogueRecord> &rec
         }
     }
     insert.finish();
+    direct.reset();
+    // The side tables are written last, in one go; the progress stays at
+    // the end meanwhile, and may still cancel.
+    bool stopped = false;
+    const auto step = [&] {
+        stopped = progress && !progress(total, total);
+        return !stopped;
+    };
+    if (index && !index->finish(step)) {
+        result.cancelled = stopped;
+        return fail(stopped ? QStringLiteral("cancelled") : index->error());
+    }
 
     QSqlQuery date(m_database);
     date.prepare(store::sql::updateLastSyncDate());

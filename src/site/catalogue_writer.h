@@ -8,11 +8,17 @@
 
 #include <functional>
 
+namespace kinolark::text {
+class PinyinReader;
+}
+
 namespace kinolark::site {
 
 // Stores what a sync received: the titles new to the catalogue and the day of
 // the sync, in one transaction, so the catalogue holds either all of it or
-// none of it.
+// none of it. Given a pinyin reader, the new titles go into the side tables
+// that find titles as the user types (store::TitleIndexWriter) in the same
+// transaction.
 class CatalogueWriter
 {
 public:
@@ -27,7 +33,7 @@ public:
     // returning false cancels, and nothing is stored.
     using Progress = std::function<bool(qint64 done, qint64 total)>;
 
-    explicit CatalogueWriter(QSqlDatabase database);
+    explicit CatalogueWriter(QSqlDatabase database, const text::PinyinReader *pinyin = nullptr);
 
     // Adds the titles whose id is not in the catalogue yet, leaving every
     // title already there as it is, and marks `day` as the last sync date.
@@ -36,6 +42,7 @@ public:
 
 private:
     QSqlDatabase m_database;
+    const text::PinyinReader *m_pinyin;
 };
 
 } // namespace kinolark::site

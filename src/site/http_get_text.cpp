@@ -1,12 +1,11 @@
 #include "site/http_get_text.h"
 
-#include "site/bytes_to_text.h"
 #include "site/cancel_token.h"
+#include "site/http_fetch.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -27,11 +26,7 @@ HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, c
         answer.error = QStringLiteral("invalid address: %1").arg(address);
         return answer;
     }
-    QNetworkRequest request(url);
-    request.setTransferTimeout(options.timeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(network.get(request),
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(network.get(siteRequest(url, options)),
                                                                     [](QNetworkReply *r) { r->deleteLater(); });
     QString refused;
     QEventLoop loop;
@@ -69,21 +64,7 @@ HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, c
         reply->abort();
     }
 
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (!refused.isEmpty()) {
-        answer.error = refused;
-    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-        // The transfer timeout cancels the request.
-        answer.error = QStringLiteral("nothing received for %1 ms").arg(options.timeoutMs);
-    } else if (reply->error() != QNetworkReply::NoError) {
-        answer.error = reply->errorString();
-    } else if (answer.status < 200 || answer.status > 299) {
-        answer.error = QStringLiteral("HTTP status %1").arg(answer.status);
-    } else {
-        answer.ok = true;
-        answer.text = BytesToText(reply->readAll());
-    }
-    return answer;
+    return answerOf(*reply, refused, options.timeoutMs);
 }
 
 } // namespace kinolark::site

@@ -35,6 +35,10 @@ private slots:
         QTest::newRow("quote as initial") << "3$''''" << K::Initials << qint64(3) << QStringList{"''"};
         QTest::newRow("not a number") << "cidx" << K::Nothing << qint64(0) << QStringList();
         QTest::newRow("dollar without number") << "x$'a'" << K::Nothing << qint64(0) << QStringList();
+        QTest::newRow("my group") << "my" << K::Nothing << qint64(0) << QStringList();
+        QTest::newRow("favourites") << "my.favourites" << K::Favourites << qint64(0) << QStringList();
+        QTest::newRow("history") << "my.history" << K::History << qint64(0) << QStringList();
+        QTest::newRow("favourites key, extended") << "my.favourites2" << K::Nothing << qint64(0) << QStringList();
     }
     void keys()
     {

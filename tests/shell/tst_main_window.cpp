@@ -278,11 +278,18 @@ private slots:
         frmMain &w = f.make();
         QVERIFY(w.Form_Load());
         QTreeWidget *tree = w.TreeView1;
-        QCOMPARE(tree->topLevelItemCount(), 3);
+        // The 424 fixed nodes, then the group "我的" with its two nodes.
+        QCOMPARE(tree->topLevelItemCount(), 4);
         int count = 0;
-        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        for (QTreeWidgetItemIterator it(tree); *it && *it != tree->topLevelItem(3); ++it)
             ++count;
         QCOMPARE(count, 424);
+        QTreeWidgetItem *mine = tree->topLevelItem(3);
+        QCOMPARE(mine->text(0), QStringLiteral("我的"));
+        QVERIFY(mine->isExpanded());
+        QCOMPARE(mine->childCount(), 2);
+        QCOMPARE(mine->child(0)->text(0), QStringLiteral("收藏"));
+        QCOMPARE(mine->child(1)->text(0), QStringLiteral("观看记录"));
         for (int g = 0; g < 3; ++g) {
             QTreeWidgetItem *group = tree->topLevelItem(g);
             QVERIFY(group->isExpanded());

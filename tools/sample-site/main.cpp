@@ -44,7 +44,11 @@ int main(int argc, char *argv[])
                                    QStringLiteral("Serve the files of DIR under /media/, and let some titles' "
                                                   "play lists point at them."),
                                    QStringLiteral("DIR"));
-    parser.addOptions({port, titles, version, charset, delay, allDelay, logFile, media});
+    const QCommandLineOption moreEpisodes(QStringLiteral("more-episodes"),
+                                          QStringLiteral("Add N episodes to title ID (repeatable; also at run "
+                                                         "time by GET /sample/add-episodes?Id=ID&N=N)."),
+                                          QStringLiteral("ID:N"));
+    parser.addOptions({port, titles, version, charset, delay, allDelay, logFile, moreEpisodes, media});
     parser.process(app);
 
     const auto number = [&](const QCommandLineOption &option, int lowest, int highest) {
@@ -77,6 +81,17 @@ int main(int argc, char *argv[])
     const int wanted = number(port, 0, 65535);
 
     SampleSite site(settings);
+    for (const QString &more : parser.values(moreEpisodes)) {
+        const QStringList parts = more.split(QLatin1Char(':'));
+        bool idOk = false;
+        bool countOk = false;
+        const qint64 id = parts.value(0).toLongLong(&idOk);
+        const int count = parts.value(1).toInt(&countOk);
+        if (parts.size() != 2 || !idOk || !countOk || !site.catalogue().addEpisodes(id, count)) {
+            std::fprintf(stderr, "kinolark-sample-site: --more-episodes wants ID:N for a title of the catalogue\n");
+            return 2;
+        }
+    }
     const quint16 listening = site.listen(quint16(wanted));
     if (listening == 0) {
         std::fprintf(stderr, "kinolark-sample-site: cannot listen on 127.0.0.1:%d\n", wanted);

@@ -102,6 +102,18 @@ const std::vector<const char16_t *> &people()
     return names;
 }
 
+// Names whose pinyin a program easily gets wrong (长 in 长城 is chang, 行 in
+// 银行 hang), each placed where its initial puts it among the first titles.
+const std::vector<std::pair<int, const char16_t *>> &pinyinShowcase()
+{
+    static const std::vector<std::pair<int, const char16_t *>> names{
+        {2 * 15, u"长城"},         {2 * 15 + 1, u"重庆森林"}, {24 * 15, u"银行风云"},
+        {24 * 15 + 1, u"音乐之声"}, {15 * 15, u"便宜房客"},  {23 * 15, u"西藏七年"},
+        {7 * 15, u"还珠格格"},      {3 * 15, u"大江大河"},  {26 * 15, u"007大破天门"},
+    };
+    return names;
+}
+
 qint64 idAt(int index)
 {
     // A gap after every ten titles, as a real catalogue has where titles
@@ -141,6 +153,13 @@ SampleTitle makeTitle(int index)
     title.name = first + joint + rest;
     if (random.below(4) == 0)
         title.name += s(random.pick(suffixes()));
+    for (const auto &[at, name] : pinyinShowcase()) {
+        if (index == at) {
+            title.name = s(name);
+            if (initial == 26)
+                title.letter = title.name.left(1);
+        }
+    }
     if (index % 6 == 1)
         title.letter = title.letter.toUpper();
     if (index % 13 == 3)
@@ -217,6 +236,7 @@ QString SampleCatalogue::playList(qint64 id) const
         episodes = 12 + random.below(34);
     else
         episodes = 1 + random.below(3);
+    episodes += addedEpisodes(id);
     static const std::array<const char16_t *, 3> versions{u"高清版", u"国语版", u"粤语版"};
     for (int e = 1; e <= episodes; ++e) {
         QString name;
@@ -236,6 +256,19 @@ QString SampleCatalogue::playList(qint64 id) const
     if (index % 3 == 0)
         answer += separator;
     return answer;
+}
+
+bool SampleCatalogue::addEpisodes(qint64 id, int count)
+{
+    if (!find(id) || count < 0)
+        return false;
+    m_added[id] += count;
+    return true;
+}
+
+int SampleCatalogue::addedEpisodes(qint64 id) const
+{
+    return m_added.value(id);
 }
 
 QString SampleCatalogue::description(qint64 id) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -37,6 +38,11 @@ public:
     // for some titles by CR LF. Titles without a play list answer a text
     // without "$".
     QString playList(qint64 id) const;
+    // Adds `count` episodes to the end of the title's play list, as a site
+    // does when a series goes on; false for a title it does not have.
+    bool addEpisodes(qint64 id, int count);
+    int addedEpisodes(qint64 id) const;
+
     // The "Lx=Nr" answer: an HTML description.
     QString description(qint64 id) const;
 
@@ -52,6 +58,7 @@ public:
 
 private:
     std::vector<SampleTitle> m_titles;
+    QHash<qint64, int> m_added; // episodes added by id
 };
 
 } // namespace kinolark::sample

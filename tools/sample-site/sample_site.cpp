@@ -101,6 +101,21 @@ SampleSite::SampleSite(Settings settings, QObject *parent)
         return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"),
                                    page(QStringLiteral("加载中"), QStringLiteral("<p>正在加载播放器…</p>")));
     });
+    // A series goes on between two starts of the program:
+    // /sample/add-episodes?Id=7&N=2 adds two episodes to title 7.
+    m_server.route(QStringLiteral("/sample/add-episodes"), [this](const QHttpServerRequest &request) {
+        log(request);
+        bool idOk = false;
+        bool countOk = false;
+        const qint64 id = request.query().queryItemValue(QStringLiteral("Id")).toLongLong(&idOk);
+        const QString n = request.query().queryItemValue(QStringLiteral("N"));
+        const int count = n.isEmpty() ? 1 : n.toInt(&countOk);
+        if (!idOk || (!n.isEmpty() && !countOk) || !m_catalogue.addEpisodes(id, count))
+            return QHttpServerResponse(QByteArrayLiteral("text/plain"), QByteArrayLiteral("no such title"),
+                                       Status::NotFound);
+        return QHttpServerResponse(QByteArrayLiteral("text/plain"),
+                                   QByteArray::number(m_catalogue.addedEpisodes(id)) + " added\n");
+    });
     m_server.setMissingHandler([this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
         log(request);
         if (!m_settings.mediaDir.isEmpty() && request.url().path().startsWith(QStringLiteral("/media/"))) {

@@ -40,10 +40,10 @@ public:
     // Listens on 127.0.0.1; 0 takes any free port. Returns the port, 0 on failure.
     quint16 listen(quint16 port);
 
-    const SampleCatalogue &catalogue() const { return m_catalogue; }
     // The play list the site sends for `id`: the catalogue's, or with media
     // one that points at the media on this site.
     QString playList(qint64 id) const;
+    SampleCatalogue &catalogue() { return m_catalogue; }
 
 private:
     void catalogueQuery(const QHttpServerRequest &request, QHttpServerResponder &&responder);

@@ -1,0 +1,30 @@
+#include "browse/my_group.h"
+
+namespace kinolark::browse::myGroup {
+
+QString groupKey()
+{
+    return QStringLiteral("my");
+}
+
+QString favouritesKey()
+{
+    return QStringLiteral("my.favourites");
+}
+
+QString historyKey()
+{
+    return QStringLiteral("my.history");
+}
+
+const QList<CategoryNode> &nodes()
+{
+    static const QList<CategoryNode> group{
+        {QString(), groupKey(), QStringLiteral("我的")},
+        {groupKey(), favouritesKey(), QStringLiteral("收藏")},
+        {groupKey(), historyKey(), QStringLiteral("观看记录")},
+    };
+    return group;
+}
+
+} // namespace kinolark::browse::myGroup
