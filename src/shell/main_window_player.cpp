@@ -51,7 +51,7 @@ void frmMain::preparePlayer(int line, const QString &address, const QString &pag
     stopPlayer();
     m_episode = {m_titleId, line, address};
     m_playPage = Browser::addressUrl(page);
-    m_handOff->expect(m_playPage);
+    m_handOff->expect(m_playPage, address);
 }
 
 void frmMain::browser1PageStarting(const QUrl &url)
@@ -65,7 +65,6 @@ void frmMain::browser1PageStarting(const QUrl &url)
 
 void frmMain::playHandedOff(const QString &address, const QSize &size)
 {
-    // Only the address the program wrote into the page is played.
     if (address != m_episode.address || !conn.isOpen())
         return;
     m_playerView->setGeometry(QRect(WebBrowser1->pos(), playerSize(size, WebBrowser1->size())));

@@ -4,9 +4,10 @@
 
 namespace kinolark::shell {
 
-void PlayHandOff::expect(const QUrl &page)
+void PlayHandOff::expect(const QUrl &page, const QString &address)
 {
     m_page = page;
+    m_address = address;
 }
 
 void PlayHandOff::cancel()
@@ -21,7 +22,7 @@ bool PlayHandOff::accepts(const QUrl &page) const
 
 bool PlayHandOff::deliver(const QUrl &page, const QString &address, const QSize &size)
 {
-    if (!accepts(page))
+    if (!accepts(page) || address != m_address)
         return false;
     m_page.clear();
     emit handedOff(address, size);

@@ -8,16 +8,17 @@
 namespace kinolark::shell {
 
 // Where the play page hands its address to the program. The program names
-// the one page it wrote and is about to show; only a request made by that
-// page is taken, and only once per showing.
+// the one page it wrote and is about to show, and the address it wrote into
+// it; only that address, asked for by that page, is taken, once per showing.
 class PlayHandOff : public QObject
 {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // The play page about to be shown; an earlier one no longer counts.
-    void expect(const QUrl &page);
+    // The play page about to be shown, for `address`; an earlier one no
+    // longer counts.
+    void expect(const QUrl &page, const QString &address);
     // No page may hand over any more.
     void cancel();
     // Whether a request made in the page `page` may hand over now.
@@ -33,6 +34,7 @@ signals:
 
 private:
     QUrl m_page;
+    QString m_address;
 };
 
 } // namespace kinolark::shell
