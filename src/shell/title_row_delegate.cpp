@@ -67,7 +67,8 @@ void TitleRowDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
     option->features |= QStyleOptionViewItem::HasDecoration;
     option->icon = m_favourites.contains(id) ? m_star : m_blank;
     option->decorationSize = QSize(starSize, starSize);
-    // A long name gives way to the mark and the note, which say more.
+    // A long name gives way to the mark and the note, but keeps enough of
+    // itself to tell which title it is; the tooltip has it all.
     const QString name = index.data(Qt::DisplayRole).toString();
     const QString after = rowText(index).mid(name.size());
     const QStyle *style = option->widget ? option->widget->style() : QApplication::style();
@@ -75,9 +76,13 @@ void TitleRowDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
     const int room = option->rect.width() - starSize - 4 * margin;
     const QFontMetrics &metrics = option->fontMetrics;
     option->text = name + after;
-    if (!after.isEmpty() && room > 0 && metrics.horizontalAdvance(option->text) > room)
-        option->text = metrics.elidedText(name, Qt::ElideRight, qMax(0, room - metrics.horizontalAdvance(after)))
-                       + after;
+    if (!after.isEmpty() && room > 0 && metrics.horizontalAdvance(option->text) > room) {
+        const int nameRoom = qMin(metrics.horizontalAdvance(name),
+                                  qMax(room - metrics.horizontalAdvance(after), room * 9 / 20));
+        const QString shownName = metrics.elidedText(name, Qt::ElideRight, nameRoom);
+        option->text = shownName
+                       + metrics.elidedText(after, Qt::ElideRight, room - metrics.horizontalAdvance(shownName));
+    }
 }
 
 } // namespace kinolark::shell
