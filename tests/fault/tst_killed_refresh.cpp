@@ -3,6 +3,7 @@
 #include "program_process.h"
 #include "sample_catalogue.h"
 #include "sample_site_process.h"
+#include "sql_exec.h"
 #include "store/catalogue.h"
 #include "store/today.h"
 
@@ -40,23 +41,15 @@ private slots:
         {
             kinolark::store::Catalogue catalogue;
             QVERIFY(catalogue.open(app.filePath("data.db")) == kinolark::store::Catalogue::OpenResult::Created);
-            QSqlQuery query(catalogue.database());
-            query.prepare("update cdate set up_date = ?");
-            query.addBindValue(kinolark::store::todayString()); // no sync: straight to the refresh
-            QVERIFY(query.exec());
-            kinolark::library::Favourites favourites(catalogue.database());
-            kinolark::library::WatchPositions positions(catalogue.database());
+            const QSqlDatabase db = catalogue.database();
+            // Synced today: the start goes straight to the refresh.
+            QVERIFY(execSql(db, "update cdate set up_date = ?", {kinolark::store::todayString()}));
+            kinolark::library::Favourites favourites(db);
+            kinolark::library::WatchPositions positions(db);
             for (qint64 id : ids) {
                 before.insert(id, sample.playList(id));
-                query.prepare("insert into vod values (?, 15, ?, 'a')");
-                query.addBindValue(id);
-                query.addBindValue(QString("T%1").arg(id));
-                QVERIFY(query.exec());
-                query.prepare("insert into vodplay values (?, ?, ?, 'd')");
-                query.addBindValue(id);
-                query.addBindValue(before.value(id));
-                query.addBindValue(oldDate);
-                QVERIFY(query.exec());
+                QVERIFY(execSql(db, "insert into vod values (?, 15, ?, 'a')", {id, QString("T%1").arg(id)}));
+                QVERIFY(execSql(db, "insert into vodplay values (?, ?, ?, 'd')", {id, before.value(id), oldDate}));
                 QVERIFY(favourites.add(id, "x", QDateTime::currentDateTimeUtc()));
                 QVERIFY(positions.recordStart(id, 0, "a", QDateTime::currentDateTimeUtc()));
                 more << "--more-episodes" << QString("%1:1").arg(id);
