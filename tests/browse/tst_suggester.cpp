@@ -5,7 +5,6 @@
 #include "store/title_index.h"
 #include "text/pinyin_reader.h"
 
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,14 +25,6 @@ const QStringList names{
     u"emoji 😀天下"_qs, u"地*"_qs,
 };
 
-QStringList suggested(Suggester &suggester, const QString &text)
-{
-    QStringList out;
-    for (const kinolark::browse::Suggestion &s : suggester.suggest(text))
-        out << s.name;
-    return out;
-}
-
 } // namespace
 
 class tst_Suggester : public QObject
@@ -44,26 +35,21 @@ public:
     enum class Setup { Small, Crowded, CrowdedWithoutNameIndex, NamesOnly };
 
 private:
-    // A catalogue holding `names` (ids 1...), and `fillers` titles named
-    // 某某 with higher ids, stored the way a sync stores them.
-    void makeCatalogue(const QString &path, int fillers, const PinyinReader *reader)
-    {
-        kinolark::store::Catalogue catalogue;
-        QVERIFY(catalogue.open(path) == kinolark::store::Catalogue::OpenResult::Created);
-        QList<CatalogueRecord> records;
-        for (int i = 0; i < names.size(); ++i)
-            records << CatalogueRecord{i + 1, 8 + i % 3, names.at(i), "a"};
-        for (int i = 0; i < fillers; ++i)
-            records << CatalogueRecord{1000 + i, 15, u"某某"_qs, "m"};
-        const auto written = kinolark::site::CatalogueWriter(catalogue.database(), reader).write(records, "2026/12/7");
-        QVERIFY2(written.ok, qPrintable(written.error));
-    }
-
+    // A catalogue holding `names` (ids 1...) and, but for the small one, 4000
+    // titles named 某某 with higher ids, stored the way a sync stores them.
     void open(Suggester &suggester, Setup setup)
     {
         const QString path = m_dir.filePath(QString::number(int(setup)) + ".db");
-        if (!QFile::exists(path))
-            makeCatalogue(path, setup == Setup::Small ? 0 : 4000, setup == Setup::NamesOnly ? nullptr : m_reader.get());
+        kinolark::store::Catalogue catalogue;
+        if (catalogue.open(path) == kinolark::store::Catalogue::OpenResult::Created) {
+            QList<CatalogueRecord> records;
+            for (int i = 0; i < names.size(); ++i)
+                records << CatalogueRecord{i + 1, 8 + i % 3, names.at(i), "a"};
+            for (int i = 0; i < (setup == Setup::Small ? 0 : 4000); ++i)
+                records << CatalogueRecord{1000 + i, 15, u"某某"_qs, "m"};
+            const PinyinReader *reader = setup == Setup::NamesOnly ? nullptr : m_reader.get();
+            QVERIFY(kinolark::site::CatalogueWriter(catalogue.database(), reader).write(records, "d").ok);
+        }
         QVERIFY(suggester.open(path, TitleIndex::pinyinVersion(m_reader->sourceTag())));
         suggester.setUseNameIndex(setup != Setup::CrowdedWithoutNameIndex);
         QCOMPARE(suggester.pinyinReady(), setup != Setup::NamesOnly);
@@ -148,7 +134,10 @@ private slots:
         QFETCH(QStringList, namesOnly);
         Suggester suggester;
         open(suggester, Setup(setup));
-        QCOMPARE(suggested(suggester, text), Setup(setup) == Setup::NamesOnly ? namesOnly : expected);
+        QStringList found;
+        for (const kinolark::browse::Suggestion &s : suggester.suggest(text))
+            found << s.name;
+        QCOMPARE(found, Setup(setup) == Setup::NamesOnly ? namesOnly : expected);
     }
 
     // At most twelve, the best: of the 4000 fillers, the newest.

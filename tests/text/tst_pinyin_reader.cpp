@@ -4,7 +4,7 @@
 #include "text/pinyin_reader.h"
 
 #include <QFile>
-#include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 using kinolark::text::PinyinDictionary;
@@ -109,11 +109,8 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, found);
-        QTemporaryDir dir;
-        QFile file(dir.filePath("test.dict.yaml"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
-        file.close();
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(text.toUtf8()) > 0 && file.flush());
         PinyinDictionary dictionary;
         QVERIFY(dictionary.load(file.fileName()));
         const PinyinDictionary::Word word = dictionary.longestWordAt(u"行长好人们"_qs);
