@@ -48,29 +48,6 @@ class tst_SuggestionsWindow : public QObject
 {
     Q_OBJECT
 
-private:
-    // A window on a catalogue without side tables, with a cached detail
-    // for 大江大河, once the worker has made the side tables.
-    frmMain &load(WindowFixture &f)
-    {
-        f.services.pinyin = std::make_shared<PinyinReader>(PinyinReader::defaultDictionaryPath());
-        f.prepareCatalogue({{1, 8, u"大江大河"_qs, "d"},
-                            {2, 9, u"大江东去"_qs, "d"},
-                            {3, 15, u"天下无贼"_qs, "t"},
-                            {4, 15, u"天下"_qs, "t"},
-                            {5, 3, u"无天下"_qs, "w"}});
-        kinolark::store::Catalogue catalogue;
-        catalogue.open(f.file("data.db"));
-        QSqlQuery(catalogue.database())
-            .exec(u"insert into vodplay values (1, '第01集$http://v.example/1.mp4' || char(13) || "
-                  "'第02集$http://v.example/2.mp4', '%1', '<p>正午阳光出品</p>')"_qs.arg(f.today));
-        frmMain &w = f.load();
-        if (!QTest::qWaitFor([&] { return w.suggestions()->suggester().pinyinReady(); }, 30000))
-            qWarning("the side tables were never made");
-        w.txtSearch->setFocus();
-        return w;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -85,8 +62,25 @@ private slots:
     // opens its title.
     void typeChooseAndEnter()
     {
+        // A catalogue without side tables, with a cached detail for 大江大河;
+        // the worker makes the side tables once the window shows.
         WindowFixture f;
-        frmMain &w = load(f);
+        f.services.pinyin = std::make_shared<PinyinReader>(PinyinReader::defaultDictionaryPath());
+        f.prepareCatalogue({{1, 8, u"大江大河"_qs, "d"},
+                            {2, 9, u"大江东去"_qs, "d"},
+                            {3, 15, u"天下无贼"_qs, "t"},
+                            {4, 15, u"天下"_qs, "t"},
+                            {5, 3, u"无天下"_qs, "w"}});
+        {
+            kinolark::store::Catalogue catalogue;
+            catalogue.open(f.file("data.db"));
+            QVERIFY(QSqlQuery(catalogue.database())
+                        .exec(u"insert into vodplay values (1, '第01集$http://v.example/1.mp4' || char(13) || "
+                              "'第02集$http://v.example/2.mp4', '%1', '<p>正午阳光出品</p>')"_qs.arg(f.today)));
+        }
+        frmMain &w = f.load();
+        QVERIFY(QTest::qWaitFor([&] { return w.suggestions()->suggester().pinyinReady(); }, 30000));
+        w.txtSearch->setFocus();
         SuggestionPopup *popup = w.suggestions()->popup();
         QTest::keyClicks(w.txtSearch, "djd");
         QTRY_VERIFY(popup->isVisible());
