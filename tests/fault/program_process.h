@@ -55,6 +55,10 @@ public:
             asan += QLatin1Char(':');
         env.insert(QStringLiteral("ASAN_OPTIONS"),
                    asan + QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0:exitcode=86"));
+        // No session bus: without one libdbus forks to launch its own, and
+        // that child can hang in the sanitizer build, holding the start up.
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=") + dataHome + QStringLiteral("/no-session-bus"));
         for (const QString &pair : extraEnvironment) {
             const qsizetype eq = pair.indexOf(QLatin1Char('='));
             env.insert(pair.left(eq), pair.mid(eq + 1));
