@@ -35,10 +35,21 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Linked libraries are found from the binary; the plugins Qt loads at run
-# time are not: the SQLite driver and the platform plugins.
+# Linked libraries are found from the binary; what is opened at run time is
+# not: the SQLite driver, the platform plugins, and libmpv, opened on first
+# play (its package is the one holding the library built against).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+find_library(KINOLARK_MPV_FILE mpv HINTS ${MPV_LIBRARY_DIRS})
+get_filename_component(mpv_real "${KINOLARK_MPV_FILE}" REALPATH)
+execute_process(COMMAND dpkg-query -S ${mpv_real} OUTPUT_VARIABLE mpv_owner OUTPUT_STRIP_TRAILING_WHITESPACE
+                RESULT_VARIABLE mpv_found ERROR_QUIET)
+string(REGEX REPLACE ":.*" "" mpv_package "${mpv_owner}")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins")
+if(mpv_found EQUAL 0 AND NOT mpv_package STREQUAL "")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${mpv_package}")
+else()
+    message(WARNING "no Debian package holds ${mpv_real}: a package made here would not depend on libmpv")
+endif()
 # Used when present: Chinese and emoji glyphs, Qt's own texts in Chinese,
 # and the pinyin readings for the suggestions.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS

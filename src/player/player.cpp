@@ -1,6 +1,6 @@
 #include "player/player.h"
 
-#include <mpv/client.h>
+#include "player/mpv_library.h"
 
 #include <QMetaObject>
 
@@ -30,8 +30,8 @@ Player::~Player()
 {
     if (!m_mpv)
         return;
-    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    mpv_terminate_destroy(m_mpv);
+    MpvLibrary::get().set_wakeup_callback(m_mpv, nullptr, nullptr);
+    MpvLibrary::get().terminate_destroy(m_mpv);
 }
 
 void Player::wakeUp(void *context)
@@ -49,7 +49,8 @@ mpv_handle *Player::handle()
         return m_mpv;
     // libmpv refuses to start unless numbers are read and written the C way.
     std::setlocale(LC_NUMERIC, "C");
-    mpv_handle *mpv = mpv_create();
+    const MpvLibrary *library = MpvLibrary::load();
+    mpv_handle *mpv = library ? library->create() : nullptr;
     if (!mpv) {
         m_startFailed = true;
         return nullptr;
@@ -84,23 +85,23 @@ mpv_handle *Player::handle()
     };
     for (const auto &[name, value] : settings) {
         if (*value)
-            mpv_set_option_string(mpv, name, value);
+            MpvLibrary::get().set_option_string(mpv, name, value);
     }
-    if (mpv_initialize(mpv) < 0) {
-        mpv_terminate_destroy(mpv);
+    if (MpvLibrary::get().initialize(mpv) < 0) {
+        MpvLibrary::get().terminate_destroy(mpv);
         m_startFailed = true;
         return nullptr;
     }
-    mpv_request_log_messages(mpv, "warn");
-    mpv_observe_property(mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(mpv, Duration, "duration", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(mpv, Pause, "pause", MPV_FORMAT_FLAG);
-    mpv_observe_property(mpv, PausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
-    mpv_observe_property(mpv, CacheState, "cache-buffering-state", MPV_FORMAT_INT64);
-    mpv_observe_property(mpv, Volume, "volume", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(mpv, Mute, "mute", MPV_FORMAT_FLAG);
+    MpvLibrary::get().request_log_messages(mpv, "warn");
+    MpvLibrary::get().observe_property(mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    MpvLibrary::get().observe_property(mpv, Duration, "duration", MPV_FORMAT_DOUBLE);
+    MpvLibrary::get().observe_property(mpv, Pause, "pause", MPV_FORMAT_FLAG);
+    MpvLibrary::get().observe_property(mpv, PausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
+    MpvLibrary::get().observe_property(mpv, CacheState, "cache-buffering-state", MPV_FORMAT_INT64);
+    MpvLibrary::get().observe_property(mpv, Volume, "volume", MPV_FORMAT_DOUBLE);
+    MpvLibrary::get().observe_property(mpv, Mute, "mute", MPV_FORMAT_FLAG);
     m_mpv = mpv;
-    mpv_set_wakeup_callback(m_mpv, wakeUp, this);
+    MpvLibrary::get().set_wakeup_callback(m_mpv, wakeUp, this);
     return m_mpv;
 }
 
@@ -110,7 +111,7 @@ QStringList Player::protocols()
     if (!handle())
         return list;
     mpv_node node;
-    if (mpv_get_property(m_mpv, "protocol-list", MPV_FORMAT_NODE, &node) < 0)
+    if (MpvLibrary::get().get_property(m_mpv, "protocol-list", MPV_FORMAT_NODE, &node) < 0)
         return list;
     if (node.format == MPV_FORMAT_NODE_ARRAY) {
         for (int i = 0; i < node.u.list->num; ++i) {
@@ -119,7 +120,7 @@ QStringList Player::protocols()
                 list << QString::fromUtf8(item.u.string);
         }
     }
-    mpv_free_node_contents(&node);
+    MpvLibrary::get().free_node_contents(&node);
     return list;
 }
 
@@ -161,7 +162,7 @@ void Player::play(const QString &address, double start)
                              nullptr};
     m_active = true;
     m_entry = -1;
-    if (mpv_command(m_mpv, command) < 0) {
+    if (MpvLibrary::get().command(m_mpv, command) < 0) {
         m_active = false;
         m_failure = Failure::Format;
         setState(State::Failed);
@@ -176,7 +177,7 @@ void Player::stop()
     if (m_active) {
         finishCurrent(false);
         const char *command[] = {"stop", nullptr};
-        mpv_command(m_mpv, command);
+        MpvLibrary::get().command(m_mpv, command);
     }
     setState(State::Idle);
 }
@@ -193,7 +194,7 @@ void Player::seekBy(double seconds)
         return;
     const QByteArray amount = QByteArray::number(seconds, 'f', 3);
     const char *command[] = {"seek", amount.constData(), "relative", nullptr};
-    mpv_command(m_mpv, command);
+    MpvLibrary::get().command(m_mpv, command);
 }
 
 void Player::seekTo(double seconds)
@@ -202,7 +203,7 @@ void Player::seekTo(double seconds)
         return;
     const QByteArray to = QByteArray::number(qMax(seconds, 0.0), 'f', 3);
     const char *command[] = {"seek", to.constData(), "absolute", nullptr};
-    mpv_command(m_mpv, command);
+    MpvLibrary::get().command(m_mpv, command);
 }
 
 void Player::setVolume(int volume)
@@ -210,7 +211,7 @@ void Player::setVolume(int volume)
     volume = qBound(0, volume, 100);
     if (handle()) {
         double value = volume;
-        mpv_set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &value);
+        MpvLibrary::get().set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &value);
     }
     if (m_volume != volume) {
         m_volume = volume;
@@ -231,7 +232,7 @@ void Player::setMuted(bool muted)
 bool Player::setFlag(const char *name, bool value)
 {
     int flag = value ? 1 : 0;
-    return m_mpv && mpv_set_property(m_mpv, name, MPV_FORMAT_FLAG, &flag) >= 0;
+    return m_mpv && MpvLibrary::get().set_property(m_mpv, name, MPV_FORMAT_FLAG, &flag) >= 0;
 }
 
 QString Player::stateText() const
@@ -261,7 +262,7 @@ void Player::drainQueued()
     if (!m_mpv)
         return;
     for (;;) {
-        const mpv_event *event = mpv_wait_event(m_mpv, 0);
+        const mpv_event *event = MpvLibrary::get().wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         handleEvent(*event);

@@ -1,6 +1,7 @@
 #include "shell/gl_video_surface.h"
 
 #include "player/player.h"
+#include "player/mpv_library.h"
 
 #include <mpv/render_gl.h>
 
@@ -78,18 +79,18 @@ void GlVideoSurface::createRenderer()
         {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_create(&m_renderer, mpv, params) < 0) {
+    if (player::MpvLibrary::get().render_context_create(&m_renderer, mpv, params) < 0) {
         m_renderer = nullptr;
         return;
     }
-    mpv_render_context_set_update_callback(m_renderer, frameReady, this);
+    player::MpvLibrary::get().render_context_set_update_callback(m_renderer, frameReady, this);
 }
 
 void GlVideoSurface::releaseRenderer()
 {
     if (!m_renderer)
         return;
-    mpv_render_context_free(m_renderer);
+    player::MpvLibrary::get().render_context_free(m_renderer);
     m_renderer = nullptr;
 }
 
@@ -103,14 +104,14 @@ void GlVideoSurface::clear()
 {
     // A frame the renderer still holds is not the next episode's.
     if (m_renderer)
-        mpv_render_context_update(m_renderer);
+        player::MpvLibrary::get().render_context_update(m_renderer);
     m_blank = true;
     update();
 }
 
 void GlVideoSurface::paintGL()
 {
-    if (m_renderer && m_blank && (mpv_render_context_update(m_renderer) & MPV_RENDER_UPDATE_FRAME))
+    if (m_renderer && m_blank && (player::MpvLibrary::get().render_context_update(m_renderer) & MPV_RENDER_UPDATE_FRAME))
         m_blank = false;
     if (!m_renderer || m_blank) {
         QOpenGLContext::currentContext()->functions()->glClearColor(0, 0, 0, 1);
@@ -125,7 +126,7 @@ void GlVideoSurface::paintGL()
         {MPV_RENDER_PARAM_FLIP_Y, &flip},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(m_renderer, params);
+    player::MpvLibrary::get().render_context_render(m_renderer, params);
 }
 
 } // namespace kinolark::shell

@@ -1,6 +1,7 @@
 #include "shell/software_video_surface.h"
 
 #include "player/player.h"
+#include "player/mpv_library.h"
 
 #include <mpv/render.h>
 
@@ -19,7 +20,7 @@ SoftwareVideoSurface::SoftwareVideoSurface(player::Player *player, QWidget *pare
 SoftwareVideoSurface::~SoftwareVideoSurface()
 {
     if (m_renderer)
-        mpv_render_context_free(m_renderer);
+        player::MpvLibrary::get().render_context_free(m_renderer);
 }
 
 bool SoftwareVideoSurface::prepare()
@@ -33,11 +34,11 @@ bool SoftwareVideoSurface::prepare()
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_SW)},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_create(&m_renderer, mpv, params) < 0) {
+    if (player::MpvLibrary::get().render_context_create(&m_renderer, mpv, params) < 0) {
         m_renderer = nullptr;
         return false;
     }
-    mpv_render_context_set_update_callback(m_renderer, frameReady, this);
+    player::MpvLibrary::get().render_context_set_update_callback(m_renderer, frameReady, this);
     return true;
 }
 
@@ -55,7 +56,7 @@ void SoftwareVideoSurface::frameReady(void *context)
 
 void SoftwareVideoSurface::renderFrame()
 {
-    if (!m_renderer || !(mpv_render_context_update(m_renderer) & MPV_RENDER_UPDATE_FRAME))
+    if (!m_renderer || !(player::MpvLibrary::get().render_context_update(m_renderer) & MPV_RENDER_UPDATE_FRAME))
         return;
     const QSize size = this->size().expandedTo(QSize(1, 1));
     if (m_frame.size() != size)
@@ -71,7 +72,7 @@ void SoftwareVideoSurface::renderFrame()
         {MPV_RENDER_PARAM_SW_POINTER, m_frame.bits()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_render(m_renderer, params) >= 0)
+    if (player::MpvLibrary::get().render_context_render(m_renderer, params) >= 0)
         update();
 }
 
