@@ -26,4 +26,9 @@ done
 count=$(find "$prefix" -type f | wc -l)
 [ "$count" -eq "${#expected[@]}" ] || { find "$prefix" -type f >&2; echo "unexpected files installed" >&2; exit 1; }
 "$prefix/bin/kinolark" --version | grep -q '^kinolark '
+# libmpv and its libraries are opened at the first play, never at start.
+if objdump -p "$prefix/bin/kinolark" | grep -E 'NEEDED +lib(mpv|av[a-z]+)\.'; then
+    echo "the program links libmpv at start" >&2
+    exit 1
+fi
 echo "install layout ok"
