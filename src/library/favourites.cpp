@@ -34,24 +34,12 @@ QSqlDatabase Favourites::database() const
 
 bool Favourites::ready()
 {
-    // The window may have closed the catalogue meanwhile.
-    if (!database().isOpen()) {
-        m_error = QStringLiteral("the catalogue is closed");
-        return false;
-    }
-    if (m_ready)
+    // The window may have closed the catalogue meanwhile; its tables are
+    // made when it opens.
+    if (database().isOpen())
         return true;
-    QSqlQuery query(database());
-    m_ready = query.exec(QStringLiteral("create table if not exists favourite ("
-                                        "title_id integer primary key, "
-                                        "name text not null, "
-                                        "added_at text not null, "
-                                        "seen_play_list text)"))
-              && query.exec(QStringLiteral("create table if not exists library_state ("
-                                           "name text primary key, value text)"));
-    if (!m_ready)
-        m_error = query.lastError().text();
-    return m_ready;
+    m_error = QStringLiteral("the catalogue is closed");
+    return false;
 }
 
 bool Favourites::run(const QString &sql, const QVariantList &values)

@@ -11,7 +11,7 @@
 
 namespace kinolark::library {
 
-// The titles the user keeps (table favourite, made on first use beside the
+// The titles the user keeps (table favourite, one of the user's tables beside the
 // catalogue's own tables). Each keeps the name it had when it was marked, so
 // it can still be listed should the title leave the catalogue, and the play
 // list the user saw last, against which new episodes are counted. That list
@@ -50,7 +50,7 @@ public:
     QString refreshedDay();
     bool setRefreshedDay(const QString &day);
 
-    // Creates the tables when they are missing.
+    // Whether the catalogue is still open.
     bool ready();
     QString lastError() const { return m_error; }
 
@@ -59,7 +59,6 @@ private:
     bool run(const QString &sql, const QVariantList &values);
 
     QString m_connection; // looked up anew: the window may close the catalogue
-    bool m_ready = false;
     QString m_error;
 };
 

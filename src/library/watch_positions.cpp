@@ -39,27 +39,12 @@ QString WatchPositions::timeText(const QDateTime &when)
 
 bool WatchPositions::ready()
 {
-    // The window may have closed the catalogue meanwhile.
-    if (!database().isOpen()) {
-        m_error = QStringLiteral("the catalogue is closed");
-        return false;
-    }
-    if (m_ready)
+    // The window may have closed the catalogue meanwhile; its tables are
+    // made when it opens.
+    if (database().isOpen())
         return true;
-    QSqlQuery query(database());
-    m_ready = query.exec(QStringLiteral("create table if not exists watch_position ("
-                                        "title_id integer not null, "
-                                        "line integer not null, "
-                                        "address text not null, "
-                                        "position real not null default 0, "
-                                        "duration real not null default 0, "
-                                        "watched_at text not null, "
-                                        "primary key (title_id, line))"))
-              && query.exec(QStringLiteral("create index if not exists watch_position_recent "
-                                           "on watch_position (watched_at)"));
-    if (!m_ready)
-        m_error = query.lastError().text();
-    return m_ready;
+    m_error = QStringLiteral("the catalogue is closed");
+    return false;
 }
 
 bool WatchPositions::recordStart(qint64 titleId, int line, const QString &address, const QDateTime &when)

@@ -21,7 +21,7 @@ struct WatchEntry
 };
 
 // The episodes the user played, one row per title and play-list line (table
-// watch_position, made on first use beside the catalogue's own tables).
+// watch_position, one of the user's tables beside the catalogue's own).
 // Every episode started is recorded; the player stores where it stopped.
 // Times are kept as ISO 8601 UTC text with milliseconds, so they sort as text.
 class WatchPositions
@@ -44,14 +44,13 @@ public:
 
     static QString timeText(const QDateTime &when);
 
-    // Creates the table when it is missing.
+    // Whether the catalogue is still open.
     bool ready();
 
 private:
     QSqlDatabase database() const;
 
     QString m_connection; // looked up anew: the window may close the catalogue
-    bool m_ready = false;
     QString m_error;
 };
 

@@ -1,6 +1,7 @@
 #include "store/catalogue.h"
 
 #include "store/statements.h"
+#include "store/user_tables.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -217,6 +218,12 @@ Catalogue::OpenResult Catalogue::open(const QString &path)
     QSqlQuery pragma(database());
     pragma.exec(QStringLiteral("pragma journal_mode=wal"));
     pragma.exec(QStringLiteral("pragma synchronous=normal"));
+    pragma.finish();
+    // A file that cannot take them (read-only) still browses; what needs
+    // them reports its own failures.
+    QString error;
+    if (!createUserTables(database(), &error))
+        qWarning("kinolark: the user's tables of %s are not ready: %s", qPrintable(path), qPrintable(error));
     return result;
 }
 

@@ -102,7 +102,8 @@ private:
 struct WalState
 {
     int frames = 0;
-    bool committed = false;
+    bool committed = false; // some transaction in the log is complete
+    int pending = 0;        // frames after the last complete one: a transaction under way
 };
 
 inline WalState readWal(const QString &path)
@@ -126,8 +127,11 @@ inline WalState readWal(const QString &path)
         if (qFromBigEndian<quint32>(frame + 8) != salt1 || qFromBigEndian<quint32>(frame + 12) != salt2)
             break;
         ++state.frames;
-        if (qFromBigEndian<quint32>(frame + 4) != 0)
+        ++state.pending;
+        if (qFromBigEndian<quint32>(frame + 4) != 0) {
             state.committed = true;
+            state.pending = 0;
+        }
     }
     return state;
 }
