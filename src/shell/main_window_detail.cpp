@@ -152,7 +152,7 @@ void frmMain::TreeView2_NodeClick()
     QNetworkAccessManager &network = m_services.network ? *m_services.network : *own;
     const QPointer<frmMain> alive(this);
     playback::DetailCache cache(conn.database(), network, strEndpoint, m_services.today,
-                                m_services.requestTimeoutMs);
+                                m_services.requestTimeoutMs, m_services.titleDeadlineMs);
     // Other clicks may run while this waits for the site.
     playback::DetailOutcome outcome;
     {
@@ -170,15 +170,20 @@ void frmMain::TreeView2_NodeClick()
 
     if (!outcome.detail.found) {
         // The message leaves the description of the title before as it was.
-        message(outcome.requestFailed ? siteFailureText(outcome.errorStatus) + QStringLiteral("，请稍后再试。")
-                                      : QStringLiteral("暂无播放地址"));
+        message(outcome.requestFailed
+                    ? siteFailureText(outcome.errorStatus, outcome.tooLarge) + QStringLiteral("，请稍后再试。")
+                    : QStringLiteral("暂无播放地址"));
         return;
     }
     showTitleDetail(outcome.detail);
     m_titleId = id;
     m_my->titleShown(id, outcome.detail.playList);
     if (outcome.playListFailed)
-        message(siteFailureText(outcome.errorStatus) + QStringLiteral("，显示的是以前保存的播放列表。"));
+        message(siteFailureText(outcome.errorStatus, outcome.tooLarge)
+                + (outcome.detail.playList.isEmpty() ? QStringLiteral("，请稍后再试。")
+                                                     : QStringLiteral("，显示的是以前保存的播放列表。")));
+    else if (outcome.tooLarge)
+        message(siteFailureText(outcome.errorStatus, true) + QStringLiteral("，没有显示它发来的影片简介。"));
     if (!outcome.storeError.isEmpty())
         message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
 }

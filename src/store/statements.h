@@ -35,14 +35,20 @@ inline QString selectWatermark()
     return QStringLiteral("select vod_id from vod order by vod_id desc limit 1");
 }
 
-// The per-title cache of play lists and descriptions.
+// The per-title cache of play lists and descriptions. Lengths are asked
+// for first, so a text too long to use is never read into memory.
 inline QString selectCachedPlayList()
 {
-    return QStringLiteral("select d_date, d_playurl from vodplay where d_id = ?");
+    return QStringLiteral("select d_date, length(d_playurl), length(d_nr) from vodplay where d_id = ?");
 }
 inline QString selectCachedDetail()
 {
-    return QStringLiteral("select d_id, d_playurl, d_nr from vodplay where d_id = ?");
+    return QStringLiteral("select d_id, case when length(d_playurl) > ? then '' else d_playurl end, "
+                          "case when length(d_nr) > ? then '' else d_nr end from vodplay where d_id = ?");
+}
+inline QString updateCachedDescription()
+{
+    return QStringLiteral("update vodplay set d_nr = ? where d_id = ?");
 }
 inline QString updateCachedPlayList()
 {
