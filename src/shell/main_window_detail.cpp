@@ -13,6 +13,7 @@
 #include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
+#include "text/shown_lines.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -191,7 +192,8 @@ void frmMain::TreeView2_NodeClick()
 void frmMain::showTitleDetail(const playback::TitleDetail &detail)
 {
     txtNr->setVisible(true);
-    txtNr->setPlainText(text::HtmlToText(detail.description));
+    // Lines of any length cost the box their length squared to lay out.
+    txtNr->setPlainText(text::breakLongLines(text::HtmlToText(detail.description)));
 
     const playback::PlayList list = playback::PlayList::parse(detail.playList);
     PlayUrls = list.addressTable();
