@@ -34,7 +34,8 @@ public:
 
     // The last sync date; empty when the catalogue was never synced.
     QString lastSyncDate() const;
-    // The highest title id, 0 when there is no title.
+    // The highest title id, 0 when there is no title. Ids that cannot be
+    // titles, and a few far above all the others, are passed over.
     qint64 watermark() const;
 
 private:

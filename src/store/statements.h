@@ -30,9 +30,11 @@ inline QString createCdate() { return QStringLiteral("create table cdate (up_dat
 inline QString insertNeverSynced() { return QStringLiteral("insert into cdate (up_date) values ('')"); }
 
 inline QString selectLastSyncDate() { return QStringLiteral("select up_date from cdate limit 1"); }
-inline QString selectWatermark()
+// The highest ids that can be titles, for the watermark to pass over any
+// that stand apart from the rest.
+inline QString selectTopTitleIds()
 {
-    return QStringLiteral("select vod_id from vod order by vod_id desc limit 1");
+    return QStringLiteral("select vod_id from vod where vod_id between 1 and ? order by vod_id desc limit ?");
 }
 
 // The per-title cache of play lists and descriptions. Lengths are asked
