@@ -89,6 +89,8 @@ private slots:
                                      << QVariantList{} << true;
         QTest::newRow("absent, no answer") << QVariantList{} << Reply(200, "E9$p://x").hanging() << text
                                            << QStringList{dy} << QVariantList{} << true;
+        QTest::newRow("stale, slow drip") << cached << Reply(200, "E9$p://" + QByteArray(40, 'x')).dripping(50)
+                                          << text << QStringList{dy} << cached << true;
         QTest::newRow("fresh without description") << QVariantList{"E1$p://a", today, null} << list << text
                                                    << QStringList{} << QVariantList{"E1$p://a", today, null}
                                                    << false;
@@ -111,7 +113,7 @@ private slots:
         m_server.on(dy, playList);
         m_server.on(nr, description);
 
-        const DetailOutcome outcome = cache(300).load(7);
+        const DetailOutcome outcome = cache(300, 1000).load(7);
         QCOMPARE(m_server.requests, requests);
         const QVariantList stored = row(*m_catalogue);
         QCOMPARE(stored, after);
@@ -288,10 +290,10 @@ private slots:
     }
 
 private:
-    DetailCache cache(int timeoutMs = 5000)
+    DetailCache cache(int timeoutMs = 5000, int deadlineMs = 30000)
     {
         return DetailCache(m_catalogue->database(), m_network, m_server.endpoint(), [] { return today; },
-                           timeoutMs);
+                           timeoutMs, deadlineMs);
     }
 
     ScriptedServer m_server;

@@ -66,11 +66,12 @@ private:
     QString m_path;
     QNetworkAccessManager m_network;
 
-    SyncOutcome sync(Catalogue &catalogue, const QString &endpoint, int timeoutMs = 2000)
+    SyncOutcome sync(Catalogue &catalogue, const QString &endpoint, int timeoutMs = 2000, int deadlineMs = 120000)
     {
         CatalogueSync s(catalogue, m_network, endpoint, today);
         kinolark::site::HttpOptions options;
         options.timeoutMs = timeoutMs;
+        options.deadlineMs = deadlineMs;
         s.setRequestOptions(options);
         return s.run();
     }
@@ -273,6 +274,8 @@ private slots:
         QTest::newRow("no answer") << ScriptedServer::Reply(200, records).hanging();
         QTest::newRow("cut body") << ScriptedServer::Reply(200, records).cut();
         QTest::newRow("stalled body") << ScriptedServer::Reply(200, records).stalled();
+        // A byte now and then never lets the idle timeout trip.
+        QTest::newRow("slow drip") << ScriptedServer::Reply(200, records).dripping(50);
     }
     void failedRequestStoresNothing()
     {
@@ -285,7 +288,7 @@ private slots:
         catalogue.open(m_path);
         QElapsedTimer clock;
         clock.start();
-        const SyncOutcome outcome = sync(catalogue, server.endpoint(), 300);
+        const SyncOutcome outcome = sync(catalogue, server.endpoint(), 300, 500);
         QCOMPARE(outcome.result, Result::SiteFailed);
         QVERIFY(!outcome.error.isEmpty());
         QVERIFY(clock.elapsed() < 5000);

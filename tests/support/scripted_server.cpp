@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
 ScriptedServer::ScriptedServer(QObject *parent)
     : QObject(parent)
 {
@@ -69,6 +71,20 @@ void ScriptedServer::serve(QTcpSocket *socket)
                 head += header + "\r\n";
             head += "Connection: close\r\n\r\n";
             socket->write(head);
+            if (reply.dripMs > 0) {
+                auto *drip = new QTimer(socket);
+                auto sent = std::make_shared<qsizetype>(0);
+                QObject::connect(drip, &QTimer::timeout, socket, [socket, drip, sent, body = reply.body] {
+                    if (*sent >= body.size()) {
+                        drip->stop();
+                        socket->disconnectFromHost();
+                        return;
+                    }
+                    socket->write(body.mid((*sent)++, 1));
+                });
+                drip->start(reply.dripMs);
+                return;
+            }
             if (reply.cutBody || reply.stallBody) {
                 socket->write(reply.body.left(reply.body.size() / 2));
                 socket->flush();

@@ -28,6 +28,7 @@ public:
         Reply &hanging() { hang = true; return *this; }
         Reply &cut() { cutBody = true; return *this; }
         Reply &stalled() { stallBody = true; return *this; }
+        Reply &dripping(int everyMs) { dripMs = everyMs; return *this; }
 
         int status;
         QByteArray body;
@@ -37,6 +38,7 @@ public:
         bool hang = false;              // read the request, never answer
         bool cutBody = false;           // announce the whole body, send half, close
         bool stallBody = false;         // announce the whole body, send half, keep open
+        int dripMs = 0;                 // send the body a byte at a time, one every dripMs
     };
 
     explicit ScriptedServer(QObject *parent = nullptr);
