@@ -56,6 +56,9 @@ mpv_handle *Player::handle()
         return nullptr;
     }
     const QByteArray timeout = QByteArray::number(m_options.networkTimeoutSeconds, 'f', 1);
+    // What a stream opens in turn (segments, keys, redirects) is held to
+    // the streaming protocols too.
+    const QByteArray whitelist = QByteArrayLiteral("protocol_whitelist=[") + nestedProtocols() + ']';
     const std::initializer_list<std::pair<const char *, const char *>> settings{
         // Nothing from the user's mpv set-up, no scripts, no keys or window
         // of libmpv's own: this program draws and controls the video.
@@ -78,6 +81,8 @@ mpv_handle *Player::handle()
         // Without a sound device the picture still plays, silently.
         {"audio-fallback-to-null", "yes"},
         {"network-timeout", timeout.constData()},
+        {"demuxer-lavf-o", whitelist.constData()},
+        {"stream-lavf-o", whitelist.constData()},
         // Read ahead enough for smooth playing, not a whole film.
         {"demuxer-max-bytes", "32MiB"},
         {"demuxer-max-back-bytes", "8MiB"},

@@ -10,6 +10,8 @@
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
 #include "shell/my_titles.h"
+#include "shell/play_hand_off.h"
+#include "shell/player_view.h"
 #include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
@@ -243,6 +245,12 @@ void frmMain::ListView1_Click()
     // Through a blank page, so the same episode clicked again loads afresh.
     WebBrowser1->navigate(QStringLiteral("about:blank"));
     WebBrowser1->navigate(page);
+    // The page could never hand such an address over: the engine takes
+    // addresses up to 2 MB, and says nothing of longer ones.
+    if (address->size() > playback::longestPlayAddress) {
+        m_handOff->cancel();
+        m_playerView->showUnsupported(*address, QStringLiteral("播放地址过长，无法播放"));
+    }
     m_my->episodeStarted(*episodeLine(selected.constFirst()), *address);
 }
 

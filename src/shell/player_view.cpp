@@ -316,7 +316,7 @@ void PlayerView::startPending()
     showStatus();
 }
 
-void PlayerView::showUnsupported(const QString &address)
+void PlayerView::showUnsupported(const QString &address, const QString &why)
 {
     cancelCountdown();
     m_pending = false;
@@ -325,8 +325,8 @@ void PlayerView::showUnsupported(const QString &address)
     m_status->hide();
     m_notice->hide();
     m_controls->hide();
-    m_unsupportedText->setText(QStringLiteral("这个播放地址需要专用播放器，本程序无法播放。\n")
-                               + shownAddress(address));
+    m_unsupportedText->setText((why.isEmpty() ? QStringLiteral("这个播放地址需要专用播放器，本程序无法播放。") : why)
+                               + QLatin1Char('\n') + shownAddress(address));
     if (!m_fullScreen && m_stackBelow)
         stackUnder(m_stackBelow);
     show();
@@ -546,6 +546,11 @@ QString PlayerView::noticeText() const
 bool PlayerView::showsUnsupported() const
 {
     return m_unsupported->isVisible();
+}
+
+QString PlayerView::unsupportedText() const
+{
+    return m_unsupported->isVisible() ? m_unsupportedText->text() : QString();
 }
 
 bool PlayerView::showsControls() const

@@ -36,8 +36,9 @@ public:
     // Shows the view and plays `address` from `start` seconds; a start past
     // the beginning is announced for a few seconds.
     void play(const QString &address, double start = 0);
-    // Shows the view with the message for an address the player cannot open.
-    void showUnsupported(const QString &address);
+    // Shows the view with the message for an address the player cannot
+    // open: `why`, or that it needs a dedicated player.
+    void showUnsupported(const QString &address, const QString &why = QString());
     // Stops playing, leaves full screen and hides the view.
     void stop();
     // Counts down to the next episode, then emits countdownFinished();
@@ -52,6 +53,7 @@ public:
     QString statusText() const;
     QString noticeText() const;
     bool showsUnsupported() const;
+    QString unsupportedText() const;
     bool showsControls() const;
 
 signals:

@@ -37,7 +37,8 @@ private slots:
         m_first = m_server.site() + "/clip.mp4";
         m_second = m_server.site() + "/clip.mp4?2";
         m_server.on("Lx=Dy&Id=7", ScriptedServer::Reply(200, ("第01集$" + m_first + "\r第02集$" + m_second
-                                                             + "\r第03集$bdhd://vod.example/3.rmvb").toUtf8()));
+                                                             + "\r第03集$bdhd://vod.example/3.rmvb\r第04集$"
+                                                             + m_long).toUtf8()));
         m_server.on("Lx=Nr&Id=7", ScriptedServer::Reply(200, "简介"));
     }
 
@@ -134,6 +135,19 @@ private slots:
         QVERIFY2(f.messages.texts.isEmpty(), qPrintable(f.messages.texts.join('\n')));
     }
 
+    // An address longer than the page can hand over gets a message in the
+    // player area at once; the page is written all the same.
+    void tooLongAnAddressIsSaidSo()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        clickEpisode(w, 3);
+        QVERIFY(readAll(f.file("play.htm")).contains(m_long.toUtf8()));
+        QVERIFY(w.playerView()->showsUnsupported());
+        QVERIFY(w.playerView()->unsupportedText().startsWith("播放地址过长，无法播放\n"));
+        QVERIFY(!handOff(f, w, m_long));
+    }
+
 private:
     frmMain &open(WindowFixture &f)
     {
@@ -180,6 +194,7 @@ private:
     QTemporaryDir m_media;
     ScriptedServer m_server;
     QString m_first, m_second;
+    const QString m_long = "http://vod.example/" + QString(100 * 1024, 'x') + ".mp4";
 };
 
 QTEST_MAIN(tst_EpisodePlayer)
