@@ -40,6 +40,7 @@ int main(int argc, char *argv[])
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
+    shell::prepareWebEngineSwitches();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The scheme the player script is served from; known before the engine starts.
     shell::PlayerScheme::registerScheme();
