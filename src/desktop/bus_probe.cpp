@@ -4,6 +4,9 @@
 #include <QDeadlineTimer>
 #include <QStringList>
 
+#include <dbus/dbus.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -41,9 +44,11 @@ private:
     int m_fd;
 };
 
-} // namespace
-
-QString probeBus(const QString &address, int timeoutMs)
+// The daemon at a unix socket address takes the first step of the
+// handshake. libdbus flushes a message before it starts counting its
+// timeout, and a message waits for the handshake: against a daemon that
+// says nothing it would wait without end.
+QString answersHandshake(const QString &address, int timeoutMs)
 {
     // libdbus tries the entries in order; the first is the one it will use
     // on a normal session.
@@ -82,8 +87,8 @@ QString probeBus(const QString &address, int timeoutMs)
         return systemError("connect");
     // The credentials byte, then a bare AUTH: any daemon answers it with
     // the mechanisms it offers.
-    static const char hello[] = "\0AUTH\r\n";
-    if (::send(socket.fd(), hello, sizeof(hello) - 1, MSG_NOSIGNAL) != ssize_t(sizeof(hello) - 1))
+    static const char greeting[] = "\0AUTH\r\n";
+    if (::send(socket.fd(), greeting, sizeof(greeting) - 1, MSG_NOSIGNAL) != ssize_t(sizeof(greeting) - 1))
         return systemError("send");
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
@@ -103,6 +108,43 @@ QString probeBus(const QString &address, int timeoutMs)
             continue;
         return got == 0 ? QStringLiteral("the bus closed the connection") : systemError("recv");
     }
+}
+
+} // namespace
+
+QString probeBus(const QString &address, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const QString silent = answersHandshake(address, timeoutMs);
+    if (!silent.isEmpty())
+        return silent;
+    // Then a whole Hello, which fails for a daemon that refuses us or is
+    // not the one the address names.
+    DBusError error;
+    dbus_error_init(&error);
+    // Connecting only opens the socket; the handshake waits for the first
+    // message sent.
+    DBusConnection *connection = dbus_connection_open_private(address.toUtf8().constData(), &error);
+    if (!connection) {
+        const QString why = QString::fromUtf8(error.message);
+        dbus_error_free(&error);
+        return why;
+    }
+    QString why;
+    DBusMessage *hello =
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello");
+    const int left = int(std::max<qint64>(deadline.remainingTime(), 1));
+    DBusMessage *reply = hello ? dbus_connection_send_with_reply_and_block(connection, hello, left, &error) : nullptr;
+    if (!reply)
+        why = dbus_error_is_set(&error) ? QString::fromUtf8(error.message) : QStringLiteral("out of memory");
+    if (reply)
+        dbus_message_unref(reply);
+    if (hello)
+        dbus_message_unref(hello);
+    dbus_error_free(&error);
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+    return why;
 }
 
 } // namespace kinolark::desktop

@@ -99,6 +99,9 @@ void TestScreenInhibitor::sessionBus_data()
     QTest::addColumn<bool>("connects");
     QTest::newRow("a running bus") << "running" << true;
     QTest::newRow("no socket there") << "missing" << false;
+    // Hello fails: Qt would drop the connection unclosed, and libdbus end
+    // the program for it.
+    QTest::newRow("a bus that refuses its clients") << "refusing" << false;
     // Accepts the connection and says nothing, as a hung daemon does.
     QTest::newRow("a silent bus") << "silent" << false;
 }
@@ -109,9 +112,14 @@ void TestScreenInhibitor::sessionBus()
     QFETCH(bool, connects);
     QTemporaryDir folder;
     QLocalServer silent;
+    PrivateBus refusing;
     QString address = m_bus.address();
-    if (kind != QLatin1String("running"))
+    if (kind == QLatin1String("refusing")) {
+        QVERIFY(refusing.start(true));
+        address = refusing.address();
+    } else if (kind != QLatin1String("running")) {
         address = QStringLiteral("unix:path=") + folder.filePath(QStringLiteral("bus"));
+    }
     if (kind == QLatin1String("silent"))
         QVERIFY(silent.listen(folder.filePath(QStringLiteral("bus"))));
 

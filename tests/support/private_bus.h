@@ -25,8 +25,10 @@ public:
         m_daemon.waitForFinished(5000);
     }
 
-    // False when the daemon does not start or names no address.
-    bool start()
+    // False when the daemon does not start or names no address. A bus
+    // that `refusesClients` takes connections but lets no answer through,
+    // not even to Hello.
+    bool start(bool refusesClients = false)
     {
         if (!m_folder.isValid())
             return false;
@@ -38,9 +40,11 @@ public:
                      "<busconfig><type>session</type><listen>unix:dir=" +
                      QFile::encodeName(m_folder.path()) +
                      "</listen><auth>EXTERNAL</auth>"
-                     "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+                     "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>" +
+                     QByteArray(refusesClients ? "" : "<allow eavesdrop=\"true\"/>") +
+                     "<allow own=\"*\"/></policy></busconfig>\n");
         config.close();
+        m_daemon.setStandardErrorFile(QProcess::nullDevice());
         m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
                                                        QStringLiteral("--print-address"), QStringLiteral("--nofork")});
