@@ -1,21 +1,38 @@
-// A screen saver service on a test's bus, in a process of its own. It
-// prints "ready" once it holds its name, then a line for each inhibition
-// taken or released ("inhibit ID", "release ID") or refused ("refused").
+// A screen saver service on the bus it is given as the session's, in a
+// process of its own. It prints "ready" once it holds its name, then a line
+// for each inhibition taken or released ("inhibit ID", "release ID"), and
+// "refused" for one it turns down: asked for the wrong way, or by mode.
 //   stand_in screensaver|screensaver-legacy|gnome|portal|refuse [DELAY_MS]
-// on the bus it is given as the session's.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QTimer>
-#include <QVariantMap>
 
 #include <cstdio>
-#include <utility>
 
 namespace {
+
+struct Kind
+{
+    const char *service;
+    const char *path;
+    const char *interface;
+    const char *signature; // of Inhibit
+    int flagsAt;           // where Inhibit's flags are, or -1
+    const char *release;
+};
+
+const Kind screenSaver{"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
+                       "ss", -1, "UnInhibit"};
+const Kind legacy{"org.freedesktop.ScreenSaver", "/ScreenSaver", "org.freedesktop.ScreenSaver", "ss", -1, "UnInhibit"};
+const Kind gnome{"org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "susu", 3,
+                 "Uninhibit"};
+// Released by Close on the request object Inhibit names.
+const Kind portal{"org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Inhibit",
+                  "sua{sv}", 1, "Close"};
 
 int delayMs = 0;
 uint lastCookie = 0;
@@ -26,152 +43,84 @@ void log(const QString &line)
     std::fflush(stdout);
 }
 
-// Answers `reply` after the delay asked for, the rest of the service going on.
-void answer(const QDBusConnection &bus, const QDBusMessage &reply)
+class Service : public QDBusVirtualObject
 {
-    QTimer::singleShot(delayMs, [bus, reply] { bus.send(reply); });
+public:
+    Service(const Kind &kind, bool refuse)
+        : m_kind(kind)
+        , m_refuse(refuse)
+    {
+    }
+
+    QString introspect(const QString &) const override { return QString(); }
+
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        const bool isPortal = &m_kind == &portal;
+        if (message.member() == QLatin1String("Inhibit") && message.interface() == QLatin1String(m_kind.interface) &&
+            message.path() == QLatin1String(m_kind.path)) {
+            // Idle (8) is the one kind of inhibition asked for.
+            const bool wellFormed = message.signature() == QLatin1String(m_kind.signature) &&
+                                    (m_kind.flagsAt < 0 || message.arguments().at(m_kind.flagsAt).toUInt() == 8);
+            QDBusMessage reply;
+            if (m_refuse || !wellFormed) {
+                log(QStringLiteral("refused"));
+                reply = message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
+                                                 QStringLiteral("not now"));
+            } else if (isPortal) {
+                const QString request = QStringLiteral("%1/request/%2").arg(QLatin1String(m_kind.path)).arg(++lastCookie);
+                log(QStringLiteral("inhibit ") + request);
+                reply = message.createReply(QVariant::fromValue(QDBusObjectPath(request)));
+            } else {
+                log(QStringLiteral("inhibit %1").arg(++lastCookie));
+                reply = message.createReply(lastCookie);
+            }
+            QTimer::singleShot(delayMs, [connection, reply] { connection.send(reply); });
+            return true;
+        }
+        if (message.member() == QLatin1String(m_kind.release)) {
+            log(QStringLiteral("release ") +
+                (isPortal ? message.path() : QString::number(message.arguments().value(0).toUInt())));
+            connection.send(message.createReply());
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const Kind &m_kind;
+    bool m_refuse;
+};
+
+bool offer(QDBusConnection &bus, const Kind &kind, bool refuse)
+{
+    return bus.registerVirtualObject(QLatin1String(kind.path), new Service(kind, refuse),
+                                     QDBusConnection::SubPath) &&
+           bus.registerService(QLatin1String(kind.service));
 }
-
-class ScreenSaver : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
-public:
-    explicit ScreenSaver(bool refuse)
-        : m_refuse(refuse)
-    {
-    }
-
-public slots:
-    uint Inhibit(const QString &, const QString &)
-    {
-        setDelayedReply(true);
-        if (m_refuse) {
-            log(QStringLiteral("refused"));
-            answer(connection(), message().createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
-                                                            QStringLiteral("not now")));
-            return 0;
-        }
-        const uint cookie = ++lastCookie;
-        log(QStringLiteral("inhibit %1").arg(cookie));
-        answer(connection(), message().createReply(cookie));
-        return 0;
-    }
-    void UnInhibit(uint cookie) { log(QStringLiteral("release %1").arg(cookie)); }
-
-private:
-    bool m_refuse;
-};
-
-class SessionManager : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.gnome.SessionManager")
-public:
-    explicit SessionManager(bool refuse)
-        : m_refuse(refuse)
-    {
-    }
-
-public slots:
-    uint Inhibit(const QString &, uint, const QString &, uint flags)
-    {
-        if (m_refuse) {
-            log(QStringLiteral("refused"));
-            sendErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"), QStringLiteral("broken"));
-            return 0;
-        }
-        const uint cookie = ++lastCookie;
-        log(QStringLiteral("inhibit %1 flags %2").arg(cookie).arg(flags));
-        return cookie;
-    }
-    void Uninhibit(uint cookie) { log(QStringLiteral("release %1").arg(cookie)); }
-
-private:
-    bool m_refuse;
-};
-
-class Request : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
-public:
-    explicit Request(QString path)
-        : m_path(std::move(path))
-    {
-    }
-public slots:
-    void Close()
-    {
-        log(QStringLiteral("release ") + m_path);
-        QDBusConnection::sessionBus().unregisterObject(m_path);
-        deleteLater();
-    }
-
-private:
-    QString m_path;
-};
-
-class Portal : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
-public slots:
-    QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &options)
-    {
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1").arg(++lastCookie);
-        QDBusConnection::sessionBus().registerObject(path, new Request(path), QDBusConnection::ExportAllSlots);
-        log(QStringLiteral("inhibit %1 flags %2 reason %3")
-                .arg(path)
-                .arg(flags)
-                .arg(options.value(QStringLiteral("reason")).toString().isEmpty() ? QStringLiteral("none")
-                                                                                  : QStringLiteral("given")));
-        return QDBusObjectPath(path);
-    }
-};
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
-    const QString mode = QString::fromLatin1(argv[1]);
+    const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     if (argc > 2)
         delayMs = QString::fromLatin1(argv[2]).toInt();
-    // The test hands its bus over as the session's.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    QObject *service = nullptr;
-    QString name = QStringLiteral("org.freedesktop.ScreenSaver");
-    QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
-    if (mode == QLatin1String("screensaver")) {
-        service = new ScreenSaver(false);
-    } else if (mode == QLatin1String("refuse")) {
-        // Both services there, both failing.
-        service = new ScreenSaver(true);
-        if (!bus.registerObject(QStringLiteral("/org/gnome/SessionManager"), new SessionManager(true),
-                                QDBusConnection::ExportAllSlots) ||
-            !bus.registerService(QStringLiteral("org.gnome.SessionManager")))
-            return 1;
-    } else if (mode == QLatin1String("screensaver-legacy")) {
-        service = new ScreenSaver(false);
-        path = QStringLiteral("/ScreenSaver");
-    } else if (mode == QLatin1String("gnome")) {
-        service = new SessionManager(false);
-        name = QStringLiteral("org.gnome.SessionManager");
-        path = QStringLiteral("/org/gnome/SessionManager");
-    } else if (mode == QLatin1String("portal")) {
-        service = new Portal;
-        name = QStringLiteral("org.freedesktop.portal.Desktop");
-        path = QStringLiteral("/org/freedesktop/portal/desktop");
-    } else {
-        return 2;
-    }
-    if (!bus.registerObject(path, service, QDBusConnection::ExportAllSlots) || !bus.registerService(name))
+    bool offered = false;
+    if (mode == QLatin1String("screensaver"))
+        offered = offer(bus, screenSaver, false);
+    else if (mode == QLatin1String("screensaver-legacy"))
+        offered = offer(bus, legacy, false);
+    else if (mode == QLatin1String("gnome"))
+        offered = offer(bus, gnome, false);
+    else if (mode == QLatin1String("portal"))
+        offered = offer(bus, portal, false);
+    else if (mode == QLatin1String("refuse"))
+        offered = offer(bus, screenSaver, true) && offer(bus, gnome, true);
+    if (!offered)
         return 1;
     log(QStringLiteral("ready"));
     return QCoreApplication::exec();
 }
-
-#include "stand_in.moc"
