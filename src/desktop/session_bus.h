@@ -13,6 +13,12 @@ namespace kinolark::desktop {
 // connected() or unavailable() follows start(), on the thread that owns
 // this object. The connection is the program's own (not Qt's shared
 // default), so the services handed it never wait on one another's bus.
+//
+// Qt itself also reaches for the session bus on the window's thread: its
+// accessibility bridge, when the first window shows, and against a daemon
+// that does not answer it waits without end. probeBus(sessionAddress())
+// run beside the start finds such a bus in time to point the process at
+// none (DBUS_SESSION_BUS_ADDRESS) before the window shows.
 class SessionBus : public QObject
 {
     Q_OBJECT
