@@ -28,6 +28,7 @@ public:
         Reply &hanging() { hang = true; return *this; }
         Reply &cut() { cutBody = true; return *this; }
         Reply &stalled() { stallBody = true; return *this; }
+        Reply &paced(int bytesPerSecond_) { bytesPerSecond = bytesPerSecond_; return *this; }
 
         int status;
         QByteArray body;
@@ -37,6 +38,7 @@ public:
         bool hang = false;              // read the request, never answer
         bool cutBody = false;           // announce the whole body, send half, close
         bool stallBody = false;         // announce the whole body, send half, keep open
+        int bytesPerSecond = 0;         // send the body this slowly; 0: at once
     };
 
     explicit ScriptedServer(QObject *parent = nullptr);
