@@ -604,6 +604,11 @@ bool RemuxRun::openDemuxer(const QByteArray &address, const AVInputFormat *forma
     // A connection per segment: a segment that breaks off is then seen
     // when it closes, instead of vanishing inside a kept-alive connection.
     m_av->dict_set(&options, "http_persistent", "0", 0);
+    // Every address is checked to be on the web already; segments named
+    // "seg.php?token=..." are common there, and FFmpeg would refuse them
+    // for their extension.
+    m_av->dict_set(&options, "allowed_segment_extensions", "ALL", 0);
+    m_av->dict_set(&options, "extension_picky", "0", 0);
     int result = m_av->open_input(&m_in, address.constData(), format, &options);
     m_av->dict_free(&options);
     if (result < 0) {

@@ -43,12 +43,18 @@ inline bool makeMedia(const QString &folder, const QString &size = QStringLitera
                                       "#EXTINF:4.0,\n../hls/sample0.ts\n#EXT-X-ENDLIST\n";
     QByteArray concat = plain;
     concat.replace("sample0.ts", "concat:/etc/passwd|/etc/passwd");
+    // Segments as many sites name them, with no media extension.
+    const QByteArray oddNames = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXT-X-PLAYLIST-TYPE:VOD\n"
+                                "#EXTINF:4.0,\nseg0.php?token=1\n#EXT-X-ENDLIST\n";
+    dir.mkpath(QStringLiteral("hls-odd"));
+    QFile::copy(dir.filePath(QStringLiteral("hls/sample0.ts")), dir.filePath(QStringLiteral("hls-odd/seg0.php")));
     dir.mkpath(QStringLiteral("hls-gone"));
     dir.mkpath(QStringLiteral("hls-concat"));
     return writeAll(dir.filePath(QStringLiteral("hls-wrongkey/sample.m3u8")), encrypted)
            && writeAll(dir.filePath(QStringLiteral("hls-wrongkey/sample.key")), key)
            && writeAll(dir.filePath(QStringLiteral("hls-nokey/sample.m3u8")), withoutKey)
            && writeAll(dir.filePath(QStringLiteral("hls-gone/sample.m3u8")), missingSegment)
+           && writeAll(dir.filePath(QStringLiteral("hls-odd/sample.m3u8")), oddNames)
            && writeAll(dir.filePath(QStringLiteral("hls-concat/sample.m3u8")), concat);
 }
 

@@ -16,6 +16,8 @@
 #include "store/catalogue.h"
 
 #include <QDirIterator>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -209,6 +211,7 @@ private slots:
         QTest::newRow("mp4") << false << "/media/sample.mp4" << "";
         QTest::newRow("hls") << false << "/media/hls/sample.m3u8" << "";
         QTest::newRow("encrypted hls") << false << "/media/hls-aes/sample.m3u8" << "";
+        QTest::newRow("segments without extension") << false << "/media/hls-odd/sample.m3u8" << "";
         QTest::newRow("404") << false << "/media/missing.mp4" << "HTTP 404";
         QTest::newRow("wrong key") << false << "/media/hls-wrongkey/sample.m3u8" << "无法解密";
         QTest::newRow("key 404") << false << "/media/hls-nokey/sample.m3u8" << "无法解密";
@@ -245,13 +248,17 @@ private slots:
         }
     }
 
-    // The encrypted stream, downloaded, plays in libmpv to its end with
-    // both its streams and the length it had.
+    // The sample site's encrypted title, downloaded from its play list,
+    // plays in libmpv to its end with both its streams and the length it had.
     void encryptedDownloadPlays()
     {
+        const QString address = firstAddress(39);
+        QVERIFY2(address.endsWith("/media/hls-aes/sample.m3u8"), qPrintable(address));
+        const QByteArray key = get(m_site.site() + "/media/hls-aes/sample.key", "bytes=4-");
+        QCOMPARE(key, readAll(m_folder.filePath("media/hls-aes/sample.key")).mid(4));
         QTemporaryDir root;
         const QString file = root.filePath("加密/加密 - 第1集.mp4");
-        JobThread job(m_site.site() + "/media/hls-aes/sample.m3u8", file, jobSettings(root.path()));
+        JobThread job(address, file, jobSettings(root.path()));
         QVERIFY(job.wait());
         QVERIFY2(job.result().outcome == RemuxJob::Outcome::Done, qPrintable(job.result().reason));
         m_server.on("/downloaded.mp4", ScriptedServer::Reply(200, readAll(file)).type("video/mp4"));
@@ -270,6 +277,17 @@ private slots:
         const auto stop = stopped.at(0).at(0).value<player::Player::Stop>();
         QVERIFY(stop.reachedEnd);
         QVERIFY2(std::abs(stop.duration - job.result().duration) < 0.2, qPrintable(QString::number(stop.duration)));
+    }
+
+    void localSegmentTitleIsRefused()
+    {
+        const QString address = firstAddress(56);
+        QVERIFY2(address.endsWith("/media/hls-local/sample.m3u8"), qPrintable(address));
+        QTemporaryDir root;
+        JobThread job(address, root.filePath("本地/本地 - 第1集.mp4"), jobSettings(root.path()));
+        QVERIFY(job.wait());
+        QCOMPARE(job.result().reason, QString("播放列表指向不允许的地址（file:///etc/passwd），已拒绝下载"));
+        QCOMPARE(filesUnder(root.path()), QStringList());
     }
 
     void cancelEndsItWithinASecond()
@@ -467,6 +485,23 @@ private slots:
     }
 
 private:
+    QByteArray get(const QString &address, const QByteArray &range = QByteArray())
+    {
+        QNetworkRequest request{QUrl(address)};
+        if (!range.isEmpty())
+            request.setRawHeader("Range", range);
+        std::unique_ptr<QNetworkReply> reply(m_network.get(request));
+        QSignalSpy done(reply.get(), &QNetworkReply::finished);
+        return done.wait(10000) && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    }
+
+    // The address of the first episode of a title's play list on the site.
+    QString firstAddress(qint64 id)
+    {
+        const QByteArray line = get(m_site.endpoint() + "Lx=Dy&Id=" + QString::number(id)).split('\r').value(0);
+        return QString::fromLatin1(line.mid(line.indexOf("http://")));
+    }
+
     DownloadManager::Settings managerSettings(const QString &root) const
     {
         DownloadManager::Settings settings;
@@ -480,6 +515,7 @@ private:
     QTemporaryDir m_folder;
     SampleSiteProcess m_site;
     ScriptedServer m_server;
+    QNetworkAccessManager m_network;
     QByteArray m_clip;
 };
 
