@@ -161,7 +161,7 @@ private:
     QString errorText(int error) const;
     QString openReason(int error) const;
 
-    bool prepareFolder();
+    bool prepareFolder(bool makeFolder);
     bool openInput();
     bool openPlaylist(const QString &address);
     bool checkPlaylist(const HlsPlaylist &playlist, bool nested);
@@ -223,6 +223,7 @@ private:
     QString m_part;
     int m_partFd = -1;
     bool m_renamed = false;
+    bool m_madeFolder = false;     // the title's folder was made for this download
 };
 
 bool RemuxRun::interrupted()
@@ -467,13 +468,16 @@ int RemuxRun::fetch(const QString &address, QByteArray *text, QString *finalAddr
     return result;
 }
 
-bool RemuxRun::prepareFolder()
+bool RemuxRun::prepareFolder(bool makeFolder)
 {
     const QString root = m_job.m_settings.root;
     if (root.isEmpty() || !QDir().mkpath(root))
         return fail(QStringLiteral("无法建立下载文件夹 %1").arg(root));
     m_rootCanonical = QFileInfo(root).canonicalFilePath();
     m_folder = QFileInfo(m_job.m_filePath).absolutePath();
+    if (!makeFolder)
+        return true;
+    m_madeFolder = !QFileInfo::exists(m_folder);
     if (!QDir().mkpath(m_folder))
         return fail(QStringLiteral("无法建立下载文件夹 %1").arg(m_folder));
     const QString folder = QFileInfo(m_folder).canonicalFilePath();
@@ -669,7 +673,7 @@ bool RemuxRun::selectStreams()
 
 bool RemuxRun::checkSpace()
 {
-    QStorageInfo storage(m_folder);
+    QStorageInfo storage(m_rootCanonical);
     if (!storage.isValid())
         return true;
     const qint64 available = storage.bytesAvailable();
@@ -682,8 +686,8 @@ bool RemuxRun::checkSpace()
 
 bool RemuxRun::openOutput()
 {
-    // The folder is made again should it have gone since the start.
-    if (!prepareFolder())
+    // Made now, and again should it have gone since an earlier download.
+    if (!prepareFolder(true))
         return false;
     m_part = RemuxJob::partPath(m_job.m_filePath);
     const QByteArray part = QFile::encodeName(m_part);
@@ -940,6 +944,8 @@ void RemuxRun::close()
         ::close(m_partFd);
         m_partFd = -1;
     }
+    if (m_madeFolder && !m_renamed)
+        QDir().rmdir(m_folder); // only when nothing else went into it meanwhile
 }
 
 RemuxJob::Result RemuxRun::execute()
@@ -951,7 +957,7 @@ RemuxJob::Result RemuxRun::execute()
         result.reason = QStringLiteral("无法加载 FFmpeg 的库（libavformat），不能下载");
         return result;
     }
-    const bool done = prepareFolder() && openInput() && selectStreams() && checkSpace() && openOutput()
+    const bool done = prepareFolder(false) && openInput() && selectStreams() && checkSpace() && openOutput()
                       && copyPackets() && finish();
     close();
     if (done) {

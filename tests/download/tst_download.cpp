@@ -244,7 +244,8 @@ private slots:
             QCOMPARE(result.outcome, RemuxJob::Outcome::Failed);
             QVERIFY2(result.reason.contains(failure), qPrintable(result.reason));
             QVERIFY(!result.diskFull);
-            QCOMPARE(filesUnder(root.path()), QStringList());
+            QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                     QStringList());
         }
     }
 
@@ -288,6 +289,20 @@ private slots:
         QVERIFY(job.wait());
         QCOMPARE(job.result().reason, QString("播放列表指向不允许的地址（file:///etc/passwd），已拒绝下载"));
         QCOMPARE(filesUnder(root.path()), QStringList());
+    }
+
+    // Too little room for the reserve kept when the size is unknown: it
+    // does not begin, and says why as a full disk does.
+    void spaceIsCheckedBeforeStarting()
+    {
+        QTemporaryDir root;
+        RemuxJob::Settings settings = jobSettings(root.path());
+        settings.reserveBytes = qint64(1) << 60;
+        JobThread job(m_site.site() + "/media/hls/sample.m3u8", root.filePath("片名/片名 - 第1集.mp4"), settings);
+        QVERIFY(job.wait());
+        QCOMPARE(job.result().reason, QString("磁盘空间不足"));
+        QVERIFY(job.result().diskFull);
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
     void cancelEndsItWithinASecond()
