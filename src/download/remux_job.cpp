@@ -872,7 +872,11 @@ bool RemuxRun::checkComplete()
         if (track.out >= 0)
             got = qMax(got, track.covered + track.lastDuration);
     }
-    if (got < m_duration - (0.5 + 0.01 * m_duration)) {
+    // An MP4 says its length exactly; a playlist's segment lengths may be
+    // rounded (whole seconds in older playlists).
+    const bool playlist = !m_playlistTexts.isEmpty() || !m_media.isEmpty();
+    const double slack = playlist ? 1.0 + 0.1 * m_duration : 0.5 + 0.01 * m_duration;
+    if (got < m_duration - slack) {
         if (m_encrypted)
             return fail(decryptText());
         return fail(QStringLiteral("视频没有下载完整（只得到 %1 秒，应有 %2 秒）")

@@ -24,6 +24,15 @@ inline bool makeMedia(const QString &folder, const QString &size = QStringLitera
     if (!media.waitForFinished(120000) || media.exitCode() != 0)
         return false;
     const QDir dir(folder);
+    // An MP4 with its index at the end, as many sites have them: read with
+    // a byte range from there.
+    QProcess lateIndex;
+    lateIndex.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                                               QStringLiteral("-y"), QStringLiteral("-i"),
+                                               dir.filePath(QStringLiteral("sample.mp4")), QStringLiteral("-c"),
+                                               QStringLiteral("copy"), dir.filePath(QStringLiteral("late-index.mp4"))});
+    if (!lateIndex.waitForFinished(60000) || lateIndex.exitCode() != 0)
+        return false;
     const QByteArray encrypted = readAll(dir.filePath(QStringLiteral("hls-aes/sample.m3u8")));
     const QByteArray plain = readAll(dir.filePath(QStringLiteral("hls/sample.m3u8")));
     for (const char *variant : {"hls-wrongkey", "hls-nokey"}) {

@@ -209,6 +209,7 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("failure"); // part of the reason; empty when it is done
         QTest::newRow("mp4") << false << "/media/sample.mp4" << "";
+        QTest::newRow("mp4, index at the end") << false << "/media/late-index.mp4" << "";
         QTest::newRow("hls") << false << "/media/hls/sample.m3u8" << "";
         QTest::newRow("encrypted hls") << false << "/media/hls-aes/sample.m3u8" << "";
         QTest::newRow("segments without extension") << false << "/media/hls-odd/sample.m3u8" << "";
