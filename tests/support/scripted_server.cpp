@@ -92,6 +92,22 @@ void ScriptedServer::serve(QTcpSocket *socket)
                     socket->disconnectFromHost();
                 return;
             }
+            if (reply.bytesPerSecond > 0) {
+                // A slice every 50 ms until the body is sent.
+                auto *pace = new QTimer(socket);
+                auto sent = std::make_shared<qint64>(0);
+                connect(pace, &QTimer::timeout, socket, [socket, pace, sent, reply] {
+                    const qint64 slice = qMax(1, reply.bytesPerSecond / 20);
+                    socket->write(reply.body.mid(*sent, slice));
+                    *sent += slice;
+                    if (*sent >= reply.body.size()) {
+                        pace->stop();
+                        socket->disconnectFromHost();
+                    }
+                });
+                pace->start(50);
+                return;
+            }
             socket->write(reply.body);
             socket->disconnectFromHost();
         };
