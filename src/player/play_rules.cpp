@@ -28,13 +28,6 @@ double positionToKeep(double position, double duration)
     return 0;
 }
 
-std::optional<double> resumePosition(const std::optional<library::WatchEntry> &entry, const QString &address)
-{
-    if (!entry || entry->address != address || !(entry->position > 0))
-        return std::nullopt;
-    return entry->position;
-}
-
 QString addressScheme(const QString &address)
 {
     const int colon = address.indexOf(QLatin1Char(':'));

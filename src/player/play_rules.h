@@ -1,7 +1,5 @@
 #pragma once
 
-#include "library/watch_positions.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -27,9 +25,6 @@ QString clockText(double seconds);
 // either end.
 double positionToKeep(double position, double duration);
 constexpr double resumeMargin = 30.0; // seconds at either end that are not kept
-
-// The position to resume `address` from, if one was kept for it.
-std::optional<double> resumePosition(const std::optional<library::WatchEntry> &entry, const QString &address);
 
 // The scheme of a play address ("http" for "http://..."), lower case; empty
 // when it has none.

@@ -2,16 +2,19 @@
 
 #include "player/mpv_library.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <clocale>
+#include <cmath>
 
 namespace kinolark::player {
 
 namespace {
 
 // Properties watched, by the reply id libmpv hands back with each change.
-enum Watched : quint64 { TimePos = 1, Duration, Pause, PausedForCache, CacheState, Volume, Mute };
+enum Watched : quint64 { TimePos = 1, Duration, Pause, PausedForCache, CacheState, Volume, Mute, TrackList };
 
 constexpr int keptLogLines = 40;
 // An end of stream this far before the known length is a broken stream.
@@ -20,10 +23,10 @@ constexpr double cutMargin = 1.5;
 } // namespace
 
 Player::Player(Options options, QObject *parent)
-    : QObject(parent)
+    : PlaybackTarget(parent)
     , m_options(options)
 {
-    qRegisterMetaType<Stop>();
+    qRegisterMetaType<PlaybackTarget::Stop>();
 }
 
 Player::~Player()
@@ -86,6 +89,11 @@ mpv_handle *Player::handle()
         // Read ahead enough for smooth playing, not a whole film.
         {"demuxer-max-bytes", "32MiB"},
         {"demuxer-max-back-bytes", "8MiB"},
+        // Subtitle files in GBK as well as UTF-8, Chinese in an installed font.
+        {"sub-codepage", "auto"},
+        {"sub-font", "WenQuanYi Zen Hei"},
+        // Another speed keeps the pitch.
+        {"audio-pitch-correction", "yes"},
         {"audio-client-name", "kinolark"},
     };
     for (const auto &[name, value] : settings) {
@@ -105,6 +113,7 @@ mpv_handle *Player::handle()
     MpvLibrary::get().observe_property(mpv, CacheState, "cache-buffering-state", MPV_FORMAT_INT64);
     MpvLibrary::get().observe_property(mpv, Volume, "volume", MPV_FORMAT_DOUBLE);
     MpvLibrary::get().observe_property(mpv, Mute, "mute", MPV_FORMAT_FLAG);
+    MpvLibrary::get().observe_property(mpv, TrackList, "track-list", MPV_FORMAT_NODE);
     m_mpv = mpv;
     MpvLibrary::get().set_wakeup_callback(m_mpv, wakeUp, this);
     return m_mpv;
@@ -134,8 +143,17 @@ bool Player::canPlay(const QString &address)
     return canOpen(address, protocols());
 }
 
+void Player::outputReady()
+{
+    if (!m_waiting)
+        return;
+    const auto [address, start] = *std::exchange(m_waiting, std::nullopt);
+    startNow(address, start);
+}
+
 void Player::play(const QString &address, double start)
 {
+    m_waiting.reset();
     if (m_active)
         finishCurrent(false);
     m_address = address;
@@ -161,6 +179,21 @@ void Player::play(const QString &address, double start)
     }
     setFlag("pause", false);
     m_paused = false;
+    if (m_tracks.size()) {
+        m_tracks.clear();
+        emit tracksChanged();
+    }
+    // The picture's output first: libmpv plays into it from the start.
+    if (m_options.video && m_outputReady && !m_outputReady()) {
+        m_waiting = std::make_pair(address, start);
+        setState(State::Connecting);
+        return;
+    }
+    startNow(address, start);
+}
+
+void Player::startNow(const QString &address, double start)
+{
     const QByteArray url = address.toUtf8();
     const QByteArray options = start > 0 ? "start=" + QByteArray::number(start, 'f', 3) : QByteArray();
     const char *command[] = {"loadfile", url.constData(), "replace", options.isEmpty() ? nullptr : options.constData(),
@@ -178,6 +211,7 @@ void Player::play(const QString &address, double start)
 
 void Player::stop()
 {
+    m_waiting.reset();
     m_failedWith.reset();
     if (m_active) {
         finishCurrent(false);
@@ -189,26 +223,81 @@ void Player::stop()
 
 void Player::togglePause()
 {
+    setPaused(!m_paused);
+}
+
+void Player::setPaused(bool paused)
+{
     if (m_active && m_loaded)
-        setFlag("pause", !m_paused);
+        setFlag("pause", paused);
 }
 
 void Player::seekBy(double seconds)
 {
-    if (!m_active || !m_loaded)
+    if (!m_active || !m_loaded || !std::isfinite(seconds))
         return;
     const QByteArray amount = QByteArray::number(seconds, 'f', 3);
-    const char *command[] = {"seek", amount.constData(), "relative", nullptr};
+    const char *command[] = {"seek", amount.constData(), "relative+exact", nullptr};
     MpvLibrary::get().command(m_mpv, command);
 }
 
 void Player::seekTo(double seconds)
 {
-    if (!m_active || !m_loaded)
+    if (!m_active || !m_loaded || !std::isfinite(seconds))
         return;
     const QByteArray to = QByteArray::number(qMax(seconds, 0.0), 'f', 3);
-    const char *command[] = {"seek", to.constData(), "absolute", nullptr};
+    const char *command[] = {"seek", to.constData(), "absolute+exact", nullptr};
     MpvLibrary::get().command(m_mpv, command);
+}
+
+bool Player::setRate(double rate)
+{
+    if (!std::isfinite(rate) || rate <= 0)
+        return false;
+    m_rate = rate;
+    if (!handle())
+        return false;
+    return MpvLibrary::get().set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &rate) >= 0;
+}
+
+bool Player::selectTrack(Track::Kind kind, qint64 id)
+{
+    if (!m_mpv || kind == Track::Kind::Video)
+        return false;
+    const char *property = kind == Track::Kind::Audio ? "aid" : "sid";
+    const QByteArray value = id > 0 ? QByteArray::number(id) : QByteArrayLiteral("no");
+    return MpvLibrary::get().set_property_string(m_mpv, property, value.constData()) >= 0;
+}
+
+bool Player::addSubtitleFile(const QString &path, QString *why)
+{
+    const QFileInfo file(path);
+    static const QStringList kinds{QStringLiteral("srt"), QStringLiteral("ass"), QStringLiteral("ssa"),
+                                   QStringLiteral("vtt")};
+    // Only a file of the user's own: a path, never an address.
+    if (!file.isAbsolute() || !file.isFile() || !file.isReadable()) {
+        *why = QStringLiteral("找不到这个字幕文件");
+        return false;
+    }
+    if (!kinds.contains(file.suffix().toLower())) {
+        *why = QStringLiteral("只能加载 .srt、.ass、.ssa 或 .vtt 字幕文件");
+        return false;
+    }
+    if (file.size() > subtitleFileLimit) {
+        *why = QStringLiteral("字幕文件过大，无法加载");
+        return false;
+    }
+    if (!m_active || !m_loaded || !m_mpv) {
+        *why = QStringLiteral("请在视频播放时加载字幕");
+        return false;
+    }
+    const QByteArray local = QFile::encodeName(file.absoluteFilePath());
+    const char *command[] = {"sub-add", local.constData(), "select", nullptr};
+    if (MpvLibrary::get().command(m_mpv, command) < 0) {
+        *why = QStringLiteral("这个文件不是可以显示的字幕");
+        return false;
+    }
+    return true;
 }
 
 void Player::setVolume(int volume)
@@ -364,6 +453,10 @@ void Player::handleEvent(const mpv_event &event)
                 }
             }
             break;
+        case TrackList:
+            if (has)
+                readTracks(*static_cast<const mpv_node *>(property->data));
+            break;
         case Mute:
             if (has) {
                 const bool muted = *static_cast<const int *>(property->data) != 0;
@@ -381,6 +474,51 @@ void Player::handleEvent(const mpv_event &event)
     default:
         break;
     }
+}
+
+void Player::readTracks(const mpv_node &list)
+{
+    QList<Track> tracks;
+    if (list.format == MPV_FORMAT_NODE_ARRAY) {
+        for (int i = 0; i < list.u.list->num; ++i) {
+            const mpv_node &entry = list.u.list->values[i];
+            if (entry.format != MPV_FORMAT_NODE_MAP)
+                continue;
+            Track track;
+            QString type;
+            for (int k = 0; k < entry.u.list->num; ++k) {
+                const QByteArray key(entry.u.list->keys[k]);
+                const mpv_node &value = entry.u.list->values[k];
+                if (value.format == MPV_FORMAT_STRING) {
+                    const QString text = QString::fromUtf8(value.u.string);
+                    if (key == "type")
+                        type = text;
+                    else if (key == "lang")
+                        track.language = text;
+                    else if (key == "title")
+                        track.title = text;
+                } else if (value.format == MPV_FORMAT_INT64 && key == "id") {
+                    track.id = value.u.int64;
+                } else if (value.format == MPV_FORMAT_FLAG) {
+                    if (key == "selected")
+                        track.selected = value.u.flag != 0;
+                    else if (key == "external")
+                        track.external = value.u.flag != 0;
+                }
+            }
+            if (type == QLatin1String("audio"))
+                track.kind = Track::Kind::Audio;
+            else if (type == QLatin1String("sub"))
+                track.kind = Track::Kind::Subtitle;
+            else if (type == QLatin1String("video"))
+                track.kind = Track::Kind::Video;
+            else
+                continue;
+            tracks << track;
+        }
+    }
+    m_tracks = tracks;
+    emit tracksChanged();
 }
 
 void Player::updatePlayingState()

@@ -36,6 +36,9 @@ struct Services
     std::function<bool(const QString &address)> openUrl;
     // Starts a program with its arguments, detached from this one.
     std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
+    // The bus for the media keys and the screen saver: empty for the
+    // session's own, "none" for none.
+    QString desktopBus;
     // Reads titles in pinyin for the suggestions under the search box;
     // without it they match names only.
     std::shared_ptr<const text::PinyinReader> pinyin;

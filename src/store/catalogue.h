@@ -31,6 +31,8 @@ public:
 
     // The open connection. Each caller runs its own QSqlQuery on it.
     QSqlDatabase database() const;
+    // The connection's name, the same before it opens and after it closes.
+    QString connectionName() const { return m_connection; }
 
     // The last sync date; empty when the catalogue was never synced.
     QString lastSyncDate() const;

@@ -65,18 +65,6 @@ private slots:
         QCOMPARE(player::positionToKeep(position, duration), kept);
     }
 
-    void resumePosition()
-    {
-        library::WatchEntry entry;
-        entry.address = "http://a/1.mp4";
-        entry.position = 754;
-        QCOMPARE(player::resumePosition(entry, "http://a/1.mp4"), std::optional<double>(754));
-        QCOMPARE(player::resumePosition(entry, "http://a/2.mp4"), std::nullopt);
-        QCOMPARE(player::resumePosition(std::nullopt, "http://a/1.mp4"), std::nullopt);
-        entry.position = 0;
-        QCOMPARE(player::resumePosition(entry, "http://a/1.mp4"), std::nullopt);
-    }
-
     void clockText_data()
     {
         QTest::addColumn<double>("seconds");

@@ -56,7 +56,7 @@ private slots:
         clickEpisode(w, 0);
         QVERIFY(handOff(f, w, m_first));
         QVERIFY(view->isVisible());
-        QCOMPARE(view->geometry(), QRect(352, 0, 680, 445));
+        QCOMPARE(view->geometry(), w.WebBrowser1->geometry());
         QCOMPARE(view->noticeText(), "从 00:01 继续播放");
         QTRY_COMPARE_WITH_TIMEOUT(view->player()->state(), State::Playing, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(reported.size() > 2, 10000);
