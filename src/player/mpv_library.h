@@ -25,6 +25,7 @@ public:
     decltype(&::mpv_set_property_string) set_property_string = nullptr;
     decltype(&::mpv_get_property) get_property = nullptr;
     decltype(&::mpv_free_node_contents) free_node_contents = nullptr;
+    decltype(&::mpv_free) free = nullptr;
     decltype(&::mpv_observe_property) observe_property = nullptr;
     decltype(&::mpv_command) command = nullptr;
     decltype(&::mpv_request_log_messages) request_log_messages = nullptr;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QStringDecoder>
 
 #include <clocale>
 #include <cmath>
@@ -89,8 +90,7 @@ mpv_handle *Player::handle()
         // Read ahead enough for smooth playing, not a whole film.
         {"demuxer-max-bytes", "32MiB"},
         {"demuxer-max-back-bytes", "8MiB"},
-        // Subtitle files in GBK as well as UTF-8, Chinese in an installed font.
-        {"sub-codepage", "auto"},
+        // Chinese subtitles in an installed font.
         {"sub-font", "WenQuanYi Zen Hei"},
         // Another speed keeps the pitch.
         {"audio-pitch-correction", "yes"},
@@ -269,6 +269,18 @@ bool Player::selectTrack(Track::Kind kind, qint64 id)
     return MpvLibrary::get().set_property_string(m_mpv, property, value.constData()) >= 0;
 }
 
+QString Player::subtitleText() const
+{
+    if (!m_mpv)
+        return QString();
+    char *text = nullptr;
+    if (MpvLibrary::get().get_property(m_mpv, "sub-text", MPV_FORMAT_STRING, &text) < 0 || !text)
+        return QString();
+    const QString shown = QString::fromUtf8(text);
+    MpvLibrary::get().free(text);
+    return shown;
+}
+
 bool Player::addSubtitleFile(const QString &path, QString *why)
 {
     const QFileInfo file(path);
@@ -291,6 +303,24 @@ bool Player::addSubtitleFile(const QString &path, QString *why)
         *why = QStringLiteral("请在视频播放时加载字幕");
         return false;
     }
+    // libmpv's guess on a short file is often a Western code page; Chinese
+    // subtitles that are not UTF-8 are GBK's superset.
+    QFile text(file.absoluteFilePath());
+    if (!text.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("找不到这个字幕文件");
+        return false;
+    }
+    const QByteArray bytes = text.readAll();
+    const char *codepage = "gb18030";
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        codepage = "utf-16";
+    } else {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString decoded = utf8.decode(bytes);
+        if (!utf8.hasError())
+            codepage = "utf-8";
+    }
+    MpvLibrary::get().set_property_string(m_mpv, "sub-codepage", codepage);
     const QByteArray local = QFile::encodeName(file.absoluteFilePath());
     const char *command[] = {"sub-add", local.constData(), "select", nullptr};
     if (MpvLibrary::get().command(m_mpv, command) < 0) {

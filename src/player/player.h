@@ -78,6 +78,8 @@ public:
     // Chinese, when it cannot be shown.
     bool addSubtitleFile(const QString &path, QString *why);
     static constexpr qint64 subtitleFileLimit = 8 * 1024 * 1024;
+    // The subtitle on screen now, as text.
+    QString subtitleText() const;
 
     State state() const override { return m_state; }
     Failure failure() const { return m_failure; }
