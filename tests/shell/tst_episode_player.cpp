@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -176,11 +177,14 @@ private slots:
         QVERIFY(handOff(f, w, m_first));
         QTRY_VERIFY_WITH_TIMEOUT(view->showsOpeningSkipped(), 15000);
         QTRY_VERIFY(view->player()->position() >= 0.95);
+        shot("14-opening-skipped.png", view);
         QTest::keyClick(view, Qt::Key_BracketRight);
         QTest::keyClick(view, Qt::Key_BracketRight);
         QCOMPARE(view->player()->rate(), 1.5);
         QCOMPARE(view->noticeText(), "1.5×");
         QCOMPARE(view->controls()->speedText(), "1.5×");
+        menuShot("11-speed-menu.png", view, view->controls()->speedMenu());
+        menuShot("12-skip-menu.png", view, view->controls()->skipMenu());
         QTRY_VERIFY_WITH_TIMEOUT(view->countingDown(), 15000);
         // Stopped where the ending starts: a second before the end.
         QCOMPARE(view->player()->state(), State::Paused);
@@ -206,6 +210,7 @@ private slots:
         QVERIFY(handOff(f, w, m_first));
         QTRY_VERIFY_WITH_TIMEOUT(view->showsEnd(), 20000);
         QVERIFY(!view->countingDown());
+        shot("15-end.png", view);
         f.navigations.clear();
         button(view, "重新播放")->click();
         QCOMPARE(f.navigations, (RecordingBrowser::Log{{"WebBrowser1", "about:blank"}, {"WebBrowser1", f.file("play.htm")}}));
@@ -264,6 +269,7 @@ private slots:
         player->setPaused(true);
         QTRY_COMPARE(player->state(), State::Paused);
         QMenu *menu = view->controls()->trackMenu();
+        menuShot("13-track-menu.png", view, menu);
         emit menu->aboutToShow();
         QStringList items;
         for (QAction *action : menu->actions())
@@ -318,6 +324,27 @@ private:
     static bool handOff(WindowFixture &f, frmMain &w, const QString &address)
     {
         return w.playHandOff()->deliver(QUrl::fromLocalFile(f.file("play.htm")), address, {680, 445});
+    }
+
+    // For the demo's screenshots, when it asks for them.
+    static void shot(const QString &name, QWidget *widget)
+    {
+        const QString folder = qEnvironmentVariable("KINOLARK_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            widget->grab().save(folder + "/" + name);
+    }
+    static void menuShot(const QString &name, QWidget *view, QMenu *menu)
+    {
+        if (qEnvironmentVariableIsEmpty("KINOLARK_SCREENSHOT_DIR"))
+            return;
+        menu->popup(view->mapToGlobal(QPoint(view->width() / 2, view->height() / 3)));
+        (void)QTest::qWaitForWindowExposed(menu);
+        QPixmap both = view->grab();
+        QPainter painter(&both);
+        painter.drawPixmap(view->width() / 2, view->height() / 3, menu->grab());
+        painter.end();
+        both.save(qEnvironmentVariable("KINOLARK_SCREENSHOT_DIR") + "/" + name);
+        menu->hide();
     }
 
     static QPushButton *button(QWidget *view, const QString &text)
