@@ -100,7 +100,7 @@ bool EpisodeSession::requestPrevious()
     return previous.has_value();
 }
 
-bool EpisodeSession::play(int line, const QString &address)
+bool EpisodeSession::play(int line, const QString &address, const QString &localCopy)
 {
     if (!m_target || line < 0 || line >= m_addresses.size() || m_addresses.at(line) != address || address.isEmpty())
         return false;
@@ -121,7 +121,11 @@ bool EpisodeSession::play(int line, const QString &address)
     // Past the opening once the episode's length shows the opening fits.
     m_openingPending = m_settings.skip && m_settings.openingEnd && start < *m_settings.openingEnd;
     m_target->setRate(m_settings.speed);
-    m_target->play(address, start);
+    m_playing = address;
+    if (!localCopy.isEmpty() && m_target->playFile(localCopy, start))
+        m_playing = m_target->address();
+    else
+        m_target->play(address, start);
     emit episodeChanged();
     emit started(start, resume.has_value());
     return true;
@@ -133,13 +137,14 @@ void EpisodeSession::stop()
         m_target->stop();
     m_line = -1;
     m_address.clear();
+    m_playing.clear();
     m_openingPending = false;
     emit episodeChanged();
 }
 
 void EpisodeSession::durationKnown(double duration)
 {
-    if (!m_openingPending || !m_target || m_target->address() != m_address || !(duration > 0))
+    if (!m_openingPending || !m_target || m_target->address() != m_playing || !(duration > 0))
         return;
     m_openingPending = false;
     if (const std::optional<double> to = openingSkip(m_settings, m_target->position(), duration)) {
@@ -151,7 +156,7 @@ void EpisodeSession::durationKnown(double duration)
 
 void EpisodeSession::positionMoved(double position)
 {
-    if (m_line < 0 || m_endingReached || m_inEnding || !m_target || m_target->address() != m_address)
+    if (m_line < 0 || m_endingReached || m_inEnding || !m_target || m_target->address() != m_playing)
         return;
     const std::optional<double> ending = endingStart(m_settings, m_target->duration());
     if (ending && position >= *ending)
@@ -173,7 +178,7 @@ void EpisodeSession::reachEnding()
 
 void EpisodeSession::targetStopped(const PlaybackTarget::Stop &stop)
 {
-    if (m_line < 0 || stop.address != m_address)
+    if (m_line < 0 || stop.address != m_playing)
         return;
     if (stop.loaded)
         m_store.savePosition(m_titleId, m_line, m_address,

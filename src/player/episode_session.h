@@ -36,8 +36,11 @@ public:
     qint64 titleId() const { return m_titleId; }
     QString titleName() const { return m_titleName; }
 
-    // Plays the title's line `line`, whose address must be `address`.
-    bool play(int line, const QString &address);
+    // Plays the title's line `line`, whose address must be `address`; from
+    // `localCopy` when one is given (a download of it), else from the site.
+    bool play(int line, const QString &address, const QString &localCopy = QString());
+    // What the target plays: the address, or the local copy.
+    QString playing() const { return m_playing; }
     // Stops; what played is kept.
     void stop();
     bool active() const { return m_line >= 0; }
@@ -107,6 +110,7 @@ private:
 
     int m_line = -1;
     QString m_address;
+    QString m_playing;
     bool m_openingPending = false; // the opening is skipped once the length is known
     bool m_inEnding = false;       // the user went into the ending: it plays
     bool m_endingReached = false;  // counted as ended where the ending starts

@@ -29,6 +29,14 @@ public:
 
     // Plays `address` from `start` seconds, ending what played before.
     virtual void play(const QString &address, double start = 0) = 0;
+    // Plays a file of this machine's that the program itself kept (a
+    // download), by its path. False where the target cannot.
+    virtual bool playFile(const QString &path, double start = 0)
+    {
+        Q_UNUSED(path);
+        Q_UNUSED(start);
+        return false;
+    }
     // Ends the current episode; the target goes idle.
     virtual void stop() = 0;
     virtual void setPaused(bool paused) = 0;

@@ -153,6 +153,21 @@ void Player::outputReady()
 
 void Player::play(const QString &address, double start)
 {
+    begin(address, start, false);
+}
+
+bool Player::playFile(const QString &path, double start)
+{
+    // A file the program itself kept, by its path: never an address.
+    const QFileInfo file(path);
+    if (!file.isAbsolute() || !file.isFile() || !file.isReadable() || path.contains(QLatin1String("://")))
+        return false;
+    begin(file.absoluteFilePath(), start, true);
+    return true;
+}
+
+void Player::begin(const QString &address, double start, bool localFile)
+{
     m_waiting.reset();
     if (m_active)
         finishCurrent(false);
@@ -172,7 +187,7 @@ void Player::play(const QString &address, double start)
         setState(State::Failed);
         return;
     }
-    if (!canPlay(address)) {
+    if (!localFile && !canPlay(address)) {
         m_failure = Failure::Format;
         setState(State::Failed);
         return;

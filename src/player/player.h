@@ -61,6 +61,7 @@ public:
     void outputReady();
 
     void play(const QString &address, double start = 0) override;
+    bool playFile(const QString &path, double start = 0) override;
     void stop() override;
     void setPaused(bool paused) override;
     void togglePause();
@@ -106,6 +107,7 @@ private:
     bool setFlag(const char *name, bool value);
     void readTracks(const mpv_node &list);
     void startNow(const QString &address, double start);
+    void begin(const QString &address, double start, bool localFile);
 
     Options m_options;
     mpv_handle *m_mpv = nullptr;

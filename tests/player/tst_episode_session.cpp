@@ -27,6 +27,11 @@ public:
         played << start;
         emit stateChanged();
     }
+    bool playFile(const QString &path, double start) override
+    {
+        play(path, start);
+        return true;
+    }
     void stop() override
     {
         if (m_state == State::Idle)
@@ -229,6 +234,26 @@ private slots:
         // Only the title's own address plays.
         QVERIFY(!session.play(2, "http://elsewhere/x.mp4"));
         QVERIFY(!session.play(1, QString()));
+    }
+
+    // A download of the episode plays in its place; what is kept is the
+    // episode's, whichever played.
+    void localCopy()
+    {
+        MemoryStore store;
+        StandInTarget target;
+        EpisodeSession session(store, &target);
+        session.setTitle(7, "天下", addresses, names);
+        QVERIFY(session.play(0, addresses.at(0), "/home/u/Videos/kinolark/天下/天下 - 第1集.mp4"));
+        QCOMPARE(target.address(), "/home/u/Videos/kinolark/天下/天下 - 第1集.mp4");
+        QCOMPARE(session.address(), addresses.at(0));
+        target.load(2700);
+        target.moveTo(600);
+        session.stop();
+        QCOMPARE(store.positions.value(0), 600.0);
+        QVERIFY(session.play(0, addresses.at(0)));
+        QCOMPARE(target.address(), addresses.at(0));
+        QCOMPARE(target.played.last(), 600.0);
     }
 
     // Twenty steps up stop at the fastest; the speed is the title's, and
