@@ -123,18 +123,18 @@ bool SingleInstance::handOver()
     QLocalSocket running;
     running.connectToServer(m_path);
     if (running.waitForConnected(answerMs)) {
-        if (!peerIsUser(running)) {
-            qWarning("kinolark: %s is held by another user; starting as if no other instance ran",
-                     qPrintable(m_path));
-            running.abort();
-            return false;
+        if (peerIsUser(running)) {
+            running.write(activateRequest);
+            const QDeadlineTimer deadline(answerMs);
+            while (running.state() == QLocalSocket::ConnectedState && !running.canReadLine()
+                   && running.waitForReadyRead(int(deadline.remainingTime()))) {
+            }
+            return true;
         }
-        running.write(activateRequest);
-        const QDeadlineTimer deadline(answerMs);
-        while (running.state() == QLocalSocket::ConnectedState && !running.canReadLine()
-               && running.waitForReadyRead(int(deadline.remainingTime()))) {
-        }
-        return true;
+        // Not ours, whatever it answers: the name is taken back.
+        qWarning("kinolark: %s is held by another user; starting as if no other instance ran",
+                 qPrintable(m_path));
+        running.abort();
     }
     // Nobody listens: a socket there was left by a program that was killed.
     QLocalServer::removeServer(m_path);

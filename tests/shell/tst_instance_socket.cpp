@@ -129,8 +129,11 @@ private slots:
         QVERIFY(QFile::rename(squatted, path));
 
         SingleInstance instance(app.path());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("held by another user"));
         QVERIFY2(!instance.handOver(), "a peer of another user was taken for a running program");
+        QSignalSpy asked(&instance, &SingleInstance::activationRequested);
         QCOMPARE(askToActivate(path), QByteArray("ok\n"));
+        QCOMPARE(asked.size(), 1);
         peer.kill();
         peer.waitForFinished();
     }
