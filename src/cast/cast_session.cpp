@@ -92,6 +92,8 @@ void CastSession::play(const QString &address, double startSeconds)
     cancelCalls();
     m_address = address.trimmed();
     m_startAt = std::max(0.0, startSeconds);
+    m_startSeek = m_startAt > 0;
+    m_startSeekTries = 0;
     m_position = m_startAt;
     m_duration = 0;
     m_deviceLost = false;
@@ -194,12 +196,12 @@ void CastSession::polled(const PollRound &round)
     if (m_state == State::Starting) {
         if (state == QLatin1String("PLAYING")) {
             setState(State::Playing);
+            m_playingSince = now;
             m_pollTimer.start(m_timing.pollMs);
             queryVolume();
-            if (m_startAt > 0)
-                seekTo(m_startAt);
-            else if (reported >= 0)
+            if (!m_startSeek && reported >= 0)
                 setPosition(reported);
+            seekToStart(reported);
         } else if (stopped && now - m_playSent >= m_timing.stoppedAtStartMs) {
             fail(CastText::neverPlayed(deviceName()));
         } else if (now - m_playSent >= m_timing.startTimeoutMs) {
@@ -215,6 +217,11 @@ void CastSession::polled(const PollRound &round)
             fail(CastText::stoppedByItself(deviceName()));
         return;
     }
+    if (m_startSeek) {
+        // Until the TV is where it should start, its position says nothing.
+        seekToStart(reported);
+        return;
+    }
     if (reported >= 0)
         setPosition(reported);
     if (state == QLatin1String("PLAYING")) {
@@ -225,6 +232,28 @@ void CastSession::polled(const PollRound &round)
     } else if (state == QLatin1String("PAUSED_PLAYBACK")) {
         setState(State::Paused);
     }
+}
+
+void CastSession::seekToStart(double reported)
+{
+    if (!m_startSeek)
+        return;
+    if (m_startSeekTries > 0 && reported >= m_startAt - 3) {
+        m_startSeek = false;
+        setPosition(reported);
+        return;
+    }
+    // A TV still prerolling ignores a seek: wait until it knows the stream.
+    const bool ready = m_duration > 0 || reported > 0 || m_clock.elapsed() - m_playingSince >= m_timing.startSeekAfterMs;
+    if (!ready)
+        return;
+    if (m_startSeekTries == 2) {
+        m_startSeek = false; // it will not: play on from where it is
+        return;
+    }
+    ++m_startSeekTries;
+    ++m_commands;
+    sendSeek(m_startAt);
 }
 
 bool CastSession::nearEnd(double position) const
@@ -274,15 +303,22 @@ void CastSession::seekTo(double seconds)
     seconds = std::max(0.0, seconds);
     if (m_duration > 0)
         seconds = std::min(seconds, m_duration);
-    if (m_state == State::Starting) {
+    if (m_state == State::Starting || m_startSeek) {
         // Once it plays.
         m_startAt = seconds;
+        m_startSeek = true;
+        setPosition(seconds);
         return;
     }
     if (m_state != State::Playing && m_state != State::Paused)
         return;
     ++m_commands;
     setPosition(seconds);
+    sendSeek(seconds);
+}
+
+void CastSession::sendSeek(double seconds)
+{
     SoapCall::Arguments target = instance;
     target << qMakePair(QByteArrayLiteral("Unit"), QStringLiteral("REL_TIME"))
            << qMakePair(QByteArrayLiteral("Target"), formatTransportTime(seconds));

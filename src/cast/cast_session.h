@@ -20,6 +20,7 @@ struct CastTiming
     int startPollMs = 100;      // the same between Play and PLAYING
     int startTimeoutMs = 20000; // Play to PLAYING
     int stoppedAtStartMs = 2000; // STOPPED this long after Play: the TV could not play it
+    int startSeekAfterMs = 3000; // PLAYING this long without a duration: seek to the start anyway
     int unreachableMs = 5000;   // no answer this long mid-episode: the TV is gone
     double nearEndSeconds = 3;  // STOPPED this close to the end is the episode's end
 };
@@ -29,7 +30,9 @@ struct CastTiming
 //
 // play() sends Stop (some TVs refuse a new address with 705 "transport
 // locked" otherwise), SetAVTransportURI with DIDL-Lite metadata, and Play;
-// once the TV reports PLAYING it seeks to the start position, if any. From
+// once the TV reports PLAYING and knows the stream (a duration, or a
+// position) it seeks to the start position, if any, and again if it
+// ignored that (a TV still prerolling may). From
 // then on the TV is asked for its state and position every second: its own
 // pause or play (a remote control) shows in state(); STOPPED near the end
 // is ended(); STOPPED elsewhere, or a playback error, is failed(); and a TV
@@ -111,6 +114,8 @@ private:
     void polled(const PollRound &round);
     void commandDone(const SoapResult &result, const std::function<void()> &onSuccess);
     void queryVolume();
+    void seekToStart(double reported);
+    void sendSeek(double seconds);
     void setState(State state);
     void setPosition(double position);
     void fail(const QString &text);
@@ -131,6 +136,10 @@ private:
     bool m_muted = false;
     bool m_deviceLost = false;
     QString m_errorText;
+
+    bool m_startSeek = false;   // the start position is still to be sought
+    int m_startSeekTries = 0;
+    qint64 m_playingSince = 0;
 
     quint64 m_generation = 0; // each play() and stop() starts one; answers of older ones are dropped
     quint64 m_commands = 0;   // each control sent; a poll sent before it says nothing

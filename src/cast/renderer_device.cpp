@@ -147,8 +147,9 @@ std::shared_ptr<RendererDevice> RendererDevice::fromDescription(GUPnPContext *co
     device->m_context = GObjectPtr<GUPnPContext>::shared(context);
     // What GUPnP's own control point does with a description it fetched.
     device->m_device = GObjectPtr<GUPnPDeviceProxy>(GUPNP_DEVICE_PROXY(
-        g_object_new(GUPNP_TYPE_DEVICE_PROXY, "context", context, "location", location.constData(), "udn",
-                     udn.constData(), "url-base", urlBase, "document", xml.get(), "element", renderer, nullptr)));
+        g_object_new(GUPNP_TYPE_DEVICE_PROXY, "resource-factory", gupnp_resource_factory_get_default(), "context",
+                     context, "location", location.constData(), "udn", udn.constData(), "url-base", urlBase,
+                     "document", xml.get(), "element", renderer, nullptr)));
     g_uri_unref(urlBase);
 
     char *friendly = gupnp_device_info_get_friendly_name(GUPNP_DEVICE_INFO(device->m_device.get()));

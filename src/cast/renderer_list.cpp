@@ -159,13 +159,13 @@ void RendererList::onAvailable(const QString &udn, const QUrl &location, GUPnPCo
     pump();
 }
 
-void RendererList::onUnavailable(const QString &udn, GUPnPContext *context)
+void RendererList::onUnavailable(const QString &udn, GUPnPContext *)
 {
+    // A byebye is the device's own word, whichever network it came by; an
+    // expiry on one network where the device is still seen on another is
+    // rare enough to go with it.
     const auto it = m_entries.find(udn);
-    if (it == m_entries.end())
-        return;
-    it->seenOn.remove(context);
-    if (it->seenOn.isEmpty() && !it->renderer.manual)
+    if (it != m_entries.end() && !it->renderer.manual)
         remove(udn);
 }
 
