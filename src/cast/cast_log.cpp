@@ -2,6 +2,6 @@
 
 namespace kinolark::cast {
 
-Q_LOGGING_CATEGORY(castLog, "kinolark.cast")
+Q_LOGGING_CATEGORY(castLog, "kinolark.cast", QtInfoMsg)
 
 } // namespace kinolark::cast

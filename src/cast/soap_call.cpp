@@ -2,6 +2,8 @@
 
 #include "cast/soap_call.h"
 
+#include "cast/cast_log.h"
+
 #include <QPointer>
 
 #include <atomic>
@@ -55,6 +57,7 @@ SoapCall::SoapCall(GUPnPServiceProxy *service, const QByteArray &action, const A
     g_list_free_full(values, freeValue);
 
     ++pendingCount;
+    m_clock.start();
     gupnp_service_proxy_call_action_async(service, m_pending->action, m_pending->cancellable.get(), onDone,
                                           m_pending);
 
@@ -135,6 +138,8 @@ void SoapCall::deliver(const SoapResult &result)
     // A cancel of ours that was not a timeout means the owner is gone; a timeout is a timeout.
     if (m_timedOut && !result.ok())
         final.failure = SoapResult::Failure::Timeout;
+    qCDebug(castLog).noquote() << m_action << "answered in" << m_clock.elapsed() << "ms:"
+                               << (final.ok() ? QStringLiteral("ok") : final.description);
     emit finished(final);
     deleteLater();
 }

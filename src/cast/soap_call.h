@@ -3,6 +3,7 @@
 #include "cast/gobject_ptr.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -63,6 +64,7 @@ private:
     QByteArray m_action;
     Pending *m_pending = nullptr;
     QTimer m_deadline;
+    QElapsedTimer m_clock;
     bool m_timedOut = false;
 };
 

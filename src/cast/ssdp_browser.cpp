@@ -75,6 +75,8 @@ GUPnPContext *SsdpBrowser::contextFor(const QString &host) const
 void SsdpBrowser::onContextAvailable(GUPnPContextManager *, GUPnPContext *context, gpointer self)
 {
     auto *owner = static_cast<SsdpBrowser *>(self);
+    // The renderers are on the LAN: an http_proxy of the desktop's must not carry their calls.
+    soup_session_set_proxy_resolver(gupnp_context_get_session(context), nullptr);
     auto network = std::make_unique<Network>();
     network->owner = owner;
     network->context = GObjectPtr<GUPnPContext>::shared(context);

@@ -761,6 +761,7 @@ void TestCast::announcementFlood()
     }
     QVERIFY2(invented > 0 && invented <= RendererList::maxPerHost, qPrintable(QString::number(invented)));
     QCOMPARE(ids.size(), list.renderers().size());
+    qInfo("longest stand-still of the loop: %lld ms, resident memory grew by %lld KB", worst, residentKb() - before);
     QVERIFY2(worst < 500, qPrintable(QStringLiteral("the loop stood still for %1 ms").arg(worst)));
     // Under the address sanitizer freed memory is held back on purpose.
     if (!sanitized)
