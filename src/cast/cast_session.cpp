@@ -197,6 +197,7 @@ void CastSession::polled(const PollRound &round)
         if (state == QLatin1String("PLAYING")) {
             setState(State::Playing);
             m_playingSince = now;
+            m_progressed = false;
             m_pollTimer.start(m_timing.pollMs);
             queryVolume();
             if (!m_startSeek && reported >= 0)
@@ -224,8 +225,14 @@ void CastSession::polled(const PollRound &round)
     }
     if (reported >= 0)
         setPosition(reported);
+    m_progressed = m_progressed || reported > 0;
     if (state == QLatin1String("PLAYING")) {
         setState(State::Playing);
+        // Some TVs go on saying PLAYING at 0:00:00 when they cannot play the stream at all.
+        if (!m_progressed && now - m_playingSince >= m_timing.noProgressMs) {
+            fail(CastText::neverPlayed(deviceName()));
+            return;
+        }
         // Some TVs stay PLAYING at the very end.
         if (m_duration > 0 && reported >= m_duration - 0.5)
             finishEnded();

@@ -22,6 +22,7 @@ struct CastTiming
     int stoppedAtStartMs = 2000; // STOPPED this long after Play: the TV could not play it
     int startSeekAfterMs = 3000; // PLAYING this long without a duration: seek to the start anyway
     int unreachableMs = 5000;   // no answer this long mid-episode: the TV is gone
+    int noProgressMs = 15000;   // PLAYING this long and still at 0:00:00: it cannot play it
     double nearEndSeconds = 3;  // STOPPED this close to the end is the episode's end
 };
 
@@ -140,6 +141,7 @@ private:
     bool m_startSeek = false;   // the start position is still to be sought
     int m_startSeekTries = 0;
     qint64 m_playingSince = 0;
+    bool m_progressed = false; // the TV's position has moved since PLAYING
 
     quint64 m_generation = 0; // each play() and stop() starts one; answers of older ones are dropped
     quint64 m_commands = 0;   // each control sent; a poll sent before it says nothing
