@@ -50,6 +50,20 @@ if(mpv_found EQUAL 0 AND NOT mpv_package STREQUAL "")
 else()
     message(WARNING "no Debian package holds ${mpv_real}: a package made here would not depend on libmpv")
 endif()
+# FFmpeg's libraries, opened at the first download, by the packages that
+# hold those built against.
+foreach(av avformat avcodec avutil)
+    find_library(KINOLARK_${av}_FILE ${av} HINTS ${AVFORMAT_LIBRARY_DIRS})
+    get_filename_component(av_real "${KINOLARK_${av}_FILE}" REALPATH)
+    execute_process(COMMAND dpkg-query -S ${av_real} OUTPUT_VARIABLE av_owner OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE av_found ERROR_QUIET)
+    string(REGEX REPLACE ":.*" "" av_package "${av_owner}")
+    if(av_found EQUAL 0 AND NOT av_package STREQUAL "")
+        string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${av_package}")
+    else()
+        message(WARNING "no Debian package holds ${av_real}: a package made here would not depend on it")
+    endif()
+endforeach()
 # Used when present: Chinese and emoji glyphs, Qt's own texts in Chinese,
 # and the pinyin readings for the suggestions.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS

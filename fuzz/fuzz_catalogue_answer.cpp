@@ -71,8 +71,8 @@ QList<Plain> slowParse(const QString &answer)
         if (fields.size() < 4)
             continue;
         CatalogueRecord r;
-        if (!plainNumber(fields.at(0), &r.id) || !plainNumber(fields.at(1), &r.category)
-            || seen.contains(r.id))
+        if (!plainNumber(fields.at(0), &r.id) || r.id < 1 || r.id > 2147483647
+            || !plainNumber(fields.at(1), &r.category) || seen.contains(r.id))
             continue;
         seen.insert(r.id);
         r.name = fields.at(2);

@@ -1,6 +1,7 @@
 #include "library/favourites.h"
 
 #include "library/watch_positions.h"
+#include "playback/detail_store.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -18,6 +19,14 @@ NewEpisodes newEpisodesOfRow(const QSqlQuery &query, int seenColumn, int current
     if (query.isNull(seenColumn) || query.isNull(currentColumn))
         return {};
     return NewEpisodes::between(query.value(seenColumn).toString(), query.value(currentColumn).toString());
+}
+
+// A play list column as a statement reads it: one stored before answers
+// were limited, too long to compare, reads as unknown.
+QString usableList(const QString &column)
+{
+    return QStringLiteral("case when length(%1) > %2 then null else %1 end")
+        .arg(column, QString::number(playback::playListLimit));
 }
 
 } // namespace
@@ -61,7 +70,8 @@ bool Favourites::add(qint64 titleId, const QString &name, const QDateTime &when)
 {
     // What the cache holds now is what the user knows of the title.
     return run(QStringLiteral("insert or ignore into favourite (title_id, name, added_at, seen_play_list) "
-                              "values (?, ?, ?, (select d_playurl from vodplay where d_id = ?))"),
+                              "values (?, ?, ?, (select ")
+                   + usableList(QStringLiteral("d_playurl")) + QStringLiteral(" from vodplay where d_id = ?))"),
                {titleId, name.isNull() ? QString(QLatin1String("")) : name, WatchPositions::timeText(when), titleId});
 }
 
@@ -129,8 +139,9 @@ QHash<qint64, NewEpisodes> Favourites::newEpisodes()
         return all;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("select f.title_id, f.seen_play_list, p.d_playurl from favourite f "
-                                   "left join vodplay p on p.d_id = f.title_id"))) {
+    if (!query.exec(QStringLiteral("select f.title_id, ") + usableList(QStringLiteral("f.seen_play_list"))
+                    + QStringLiteral(", ") + usableList(QStringLiteral("p.d_playurl"))
+                    + QStringLiteral(" from favourite f left join vodplay p on p.d_id = f.title_id"))) {
         m_error = query.lastError().text();
         return all;
     }
@@ -144,8 +155,9 @@ NewEpisodes Favourites::newEpisodes(qint64 titleId)
     if (!ready())
         return {};
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("select f.seen_play_list, p.d_playurl from favourite f "
-                                 "left join vodplay p on p.d_id = f.title_id where f.title_id = ?"));
+    query.prepare(QStringLiteral("select ") + usableList(QStringLiteral("f.seen_play_list")) + QStringLiteral(", ")
+                  + usableList(QStringLiteral("p.d_playurl"))
+                  + QStringLiteral(" from favourite f left join vodplay p on p.d_id = f.title_id where f.title_id = ?"));
     query.addBindValue(titleId);
     if (!query.exec() || !query.next())
         return {};

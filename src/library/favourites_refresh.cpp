@@ -128,22 +128,29 @@ QString FavouritesRefresh::today() const
 
 bool FavouritesRefresh::begin(qint64 titleId)
 {
-    if (m_rows.row(titleId, today()) == playback::DetailStore::Row::Fresh) {
+    auto rules = std::make_shared<playback::DetailRefresh>(m_rows, titleId, m_settings.today,
+                                                           playback::DetailRefresh::Priority::Yields);
+    const playback::DetailRefresh::Request first = rules->start();
+    if (m_rows.row(titleId, today()) == playback::DetailStore::Row::Fresh)
         // Fetched today already, by a click or an earlier run.
         m_favourites.adoptFirstPlayList(titleId, m_rows.read(titleId).playList);
+    if (first == playback::DetailRefresh::Request::None)
         return false;
-    }
-    m_jobs.insert(titleId, Job());
+    m_jobs.insert(titleId, Job{nullptr, rules});
     m_asked = true;
-    request(titleId, QStringLiteral("Lx=Dy&Id="));
+    request(titleId, first);
     return true;
 }
 
-void FavouritesRefresh::request(qint64 titleId, const QString &query)
+void FavouritesRefresh::request(qint64 titleId, playback::DetailRefresh::Request request)
 {
     site::HttpOptions options;
     options.timeoutMs = m_settings.timeoutMs;
-    auto *fetch = new site::HttpFetch(m_network, m_settings.endpoint + query + QString::number(titleId), options, this);
+    options.deadlineMs = m_settings.deadlineMs;
+    options.maxBytes = playback::DetailRefresh::answerLimit(request);
+    auto *fetch = new site::HttpFetch(
+        m_network, m_settings.endpoint + playback::DetailRefresh::query(request) + QString::number(titleId), options,
+        this);
     m_jobs[titleId].fetch = fetch;
     connect(fetch, &site::HttpFetch::finished, this, [this, titleId, fetch](const site::HttpAnswer &answer) {
         fetch->deleteLater();
@@ -160,35 +167,22 @@ void FavouritesRefresh::answered(qint64 titleId, const site::HttpAnswer &answer)
     if (!catalogueOpen())
         return;
     m_reached = m_reached || answer.ok || answer.siteAnswered();
-    Job &job = m_jobs[titleId];
-    const bool description = !job.playList.isNull();
-    const bool accepted = answer.ok && (description || playback::PlayList::accepts(answer.text));
-    // A click that stored the title today meanwhile wins.
-    if (!accepted || m_yielded.contains(titleId)
-        || m_rows.row(titleId, today()) == playback::DetailStore::Row::Fresh) {
+    const std::shared_ptr<playback::DetailRefresh> rules = m_jobs.value(titleId).rules;
+    // A click took the title over meanwhile.
+    if (!rules || m_yielded.contains(titleId)) {
         complete(titleId);
         return;
     }
-    if (description) {
-        store(titleId, job.playList, answer.text);
+    const playback::DetailRefresh::Request next = rules->answered(answer);
+    if (next != playback::DetailRefresh::Request::None) {
+        request(titleId, next);
         return;
     }
-    if (m_rows.row(titleId, today()) == playback::DetailStore::Row::Absent) {
-        job.playList = answer.text;
-        request(titleId, QStringLiteral("Lx=Nr&Id="));
-        return;
-    }
-    store(titleId, answer.text, QString());
-}
-
-void FavouritesRefresh::store(qint64 titleId, const QString &playList, const QString &description)
-{
-    QString error;
-    if (m_rows.store(titleId, playList, today(), description, &error)) {
-        m_favourites.adoptFirstPlayList(titleId, playList);
+    if (rules->stored()) {
+        m_favourites.adoptFirstPlayList(titleId, rules->storedPlayList());
         emit titleRefreshed(titleId);
-    } else {
-        qWarning("favourites refresh: title %lld not stored: %s", titleId, qPrintable(error));
+    } else if (!rules->storeError().isEmpty()) {
+        qWarning("favourites refresh: title %lld not stored: %s", titleId, qPrintable(rules->storeError()));
     }
     complete(titleId);
 }

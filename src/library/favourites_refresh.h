@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/favourites.h"
+#include "playback/detail_refresh.h"
 #include "playback/detail_store.h"
 
 #include <QHash>
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 
@@ -24,13 +26,14 @@ namespace kinolark::library {
 // Brings the favourites' cached play lists up to date once a day, behind
 // the window: a few requests at a time, nothing waiting for them.
 //
-// Each title follows the cache's own rules: a row fetched today is left as
-// it is; otherwise the play list is asked for, and only an answer that is a
-// play list (it holds a "$") replaces the cached one. A title without a row
-// gets its description too, and its row only when both arrived. A failed
-// request, an error page or a title the site no longer knows change nothing.
-// A title click wins: the title is given up (yieldTitle), and a row that a
-// click stored today meanwhile is never overwritten.
+// Each title follows the cache's own rules (playback::DetailRefresh): a row
+// fetched today is left as it is; otherwise the play list is asked for, and
+// only an answer that is a play list (it holds a "$") replaces the cached
+// one. A title without a row gets its description too, and its row only
+// when both arrived. A failed request, an error page or a title the site no
+// longer knows change nothing. A title click wins: the title is given up
+// (yieldTitle), and a row that a click stored today meanwhile is never
+// overwritten.
 class FavouritesRefresh : public QObject
 {
     Q_OBJECT
@@ -40,6 +43,7 @@ public:
         QString endpoint;               // base of every site request
         std::function<QString()> today; // today's date string
         int timeoutMs = 30000;
+        int deadlineMs = 30000;         // the longest a whole answer may take
         int parallel = 4;               // requests at a time
     };
 
@@ -73,7 +77,7 @@ private:
     struct Job
     {
         site::HttpFetch *fetch = nullptr;
-        QString playList; // kept while the description is asked for
+        std::shared_ptr<playback::DetailRefresh> rules;
     };
 
     QString today() const;
@@ -81,9 +85,8 @@ private:
     void pump();
     // False when the title needs no request.
     bool begin(qint64 titleId);
-    void request(qint64 titleId, const QString &query);
+    void request(qint64 titleId, playback::DetailRefresh::Request request);
     void answered(qint64 titleId, const site::HttpAnswer &answer);
-    void store(qint64 titleId, const QString &playList, const QString &description);
     void complete(qint64 titleId);
 
     QString m_connection;

@@ -154,61 +154,120 @@ QStringList videoTypesFor(const QString &address)
     return types;
 }
 
-QStringList launchCommand(const DesktopApplication &application, const QString &url)
+namespace {
+
+// One word for a shell, whatever it holds.
+QString shellQuoted(const QString &text)
 {
-    // Split at unquoted blanks; inside double quotes a backslash keeps the
-    // next character.
+    return QLatin1Char('\'') + QString(text).replace(QLatin1String("'"), QLatin1String("'\\''")) + QLatin1Char('\'');
+}
+
+// `text` as it must stand inside double quotes to come out unchanged.
+QString doubleQuoteEscaped(const QString &text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\') || c == QLatin1Char('$') || c == QLatin1Char('`'))
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    return out;
+}
+
+// The words of a command line by the shell's quoting rules: blanks split,
+// single quotes keep everything, double quotes keep all but an escaped
+// " \ $ or `, and a backslash outside quotes keeps the next character.
+QStringList shellWords(const QString &line)
+{
     QStringList words;
     QString word;
-    bool quoted = false;
     bool inWord = false;
-    const QString &exec = application.exec;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        const QChar c = exec.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"'))
-                quoted = false;
-            else if (c == QLatin1Char('\\') && i + 1 < exec.size())
-                word += exec.at(++i);
-            else
-                word += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = inWord = true;
-        } else if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
             if (inWord)
                 words << word;
             word.clear();
             inWord = false;
+            continue;
+        }
+        inWord = true;
+        if (c == QLatin1Char('\'')) {
+            const qsizetype end = line.indexOf(QLatin1Char('\''), i + 1);
+            const qsizetype stop = end < 0 ? line.size() : end;
+            word += QStringView(line).mid(i + 1, stop - i - 1);
+            i = stop;
+        } else if (c == QLatin1Char('"')) {
+            for (++i; i < line.size() && line.at(i) != QLatin1Char('"'); ++i) {
+                const QChar d = line.at(i);
+                if (d == QLatin1Char('\\') && i + 1 < line.size()
+                    && QStringLiteral("\"\\$`\n").contains(line.at(i + 1)))
+                    word += line.at(++i);
+                else
+                    word += d;
+            }
+        } else if (c == QLatin1Char('\\') && i + 1 < line.size()) {
+            word += line.at(++i);
         } else {
             word += c;
-            inWord = true;
         }
     }
     if (inWord)
         words << word;
+    return words;
+}
 
-    QStringList command;
+} // namespace
+
+QStringList launchCommand(const DesktopApplication &application, const QString &url)
+{
+    // As GLib does: the field codes are expanded into the line first, each
+    // address as one quoted shell word, and the line is split after. The
+    // word stays one inert word wherever it stands, inside quotes too, so a
+    // line such as sh -c "player %u" hands the address to the shell quoted.
+    enum class Quote { None, Single, Double };
+    Quote quote = Quote::None;
+    QString line;
     bool placed = false;
-    for (const QString &w : words) {
-        QString arg;
-        for (qsizetype i = 0; i < w.size(); ++i) {
-            if (w.at(i) != QLatin1Char('%') || i + 1 == w.size()) {
-                arg += w.at(i);
-                continue;
-            }
-            const QChar code = w.at(++i);
+    const QString &exec = application.exec;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (c == QLatin1Char('%') && i + 1 < exec.size()) {
+            const QChar code = exec.at(++i);
             if (code == QLatin1Char('%')) {
-                arg += code;
-            } else if (QStringLiteral("uUfF").contains(code)) {
-                if (!placed)
-                    arg += url;
+                line += code;
+            } else if (QStringLiteral("uUfF").contains(code) && !placed) {
                 placed = true;
+                const QString word = shellQuoted(url);
+                switch (quote) {
+                case Quote::None:
+                    line += word;
+                    break;
+                case Quote::Double:
+                    line += doubleQuoteEscaped(word);
+                    break;
+                case Quote::Single:
+                    // Out of the single quotes and back, by way of double ones.
+                    line += QStringLiteral("'\"") + doubleQuoteEscaped(word) + QStringLiteral("\"'");
+                    break;
+                }
             }
             // Other field codes (%i %c %k and the deprecated ones) are dropped.
+            continue;
         }
-        if (!arg.isEmpty())
-            command << arg;
+        line += c;
+        if (quote == Quote::Single) {
+            if (c == QLatin1Char('\''))
+                quote = Quote::None;
+        } else if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
+            line += exec.at(++i);
+        } else if (c == QLatin1Char('"')) {
+            quote = quote == Quote::Double ? Quote::None : Quote::Double;
+        } else if (c == QLatin1Char('\'') && quote == Quote::None) {
+            quote = Quote::Single;
+        }
     }
+    QStringList command = shellWords(line);
     if (!placed && !command.isEmpty())
         command << url;
     return command;

@@ -22,17 +22,22 @@ QSqlDatabase DetailStore::database() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-DetailStore::Row DetailStore::row(qint64 id, const QString &today)
+DetailStore::State DetailStore::state(qint64 id, const QString &today)
 {
+    State state;
     m_lastStatement = sql::selectCachedPlayList();
     if (!database().isOpen())
-        return Row::Absent;
+        return state;
     QSqlQuery query(database());
     query.prepare(m_lastStatement);
     query.addBindValue(id);
     if (!query.exec() || !query.next())
-        return Row::Absent;
-    return query.value(0).toString() == today && !query.value(1).toString().isEmpty() ? Row::Fresh : Row::Stale;
+        return state;
+    const qint64 playList = query.value(1).toLongLong(); // a null one reads as 0
+    const bool usable = playList > 0 && playList <= playListLimit;
+    state.row = query.value(0).toString() == today && usable ? Row::Fresh : Row::Stale;
+    state.descriptionTooLong = query.value(2).toLongLong() > descriptionLimit;
+    return state;
 }
 
 TitleDetail DetailStore::read(qint64 id)
@@ -43,6 +48,8 @@ TitleDetail DetailStore::read(qint64 id)
         return detail;
     QSqlQuery query(database());
     query.prepare(m_lastStatement);
+    query.addBindValue(playListLimit);
+    query.addBindValue(descriptionLimit);
     query.addBindValue(id);
     if (query.exec() && query.next()) {
         detail.found = true;
@@ -84,6 +91,24 @@ bool DetailStore::store(qint64 id, const QString &playList, const QString &date,
         // Never null: an empty answer is a description too.
         query.addBindValue(description.isNull() ? QString(QLatin1String("")) : description);
     }
+    if (!query.exec()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool DetailStore::storeDescription(qint64 id, const QString &description, QString *error)
+{
+    if (!database().isOpen()) {
+        *error = QStringLiteral("the catalogue was closed");
+        return false;
+    }
+    QSqlQuery query(database());
+    m_lastStatement = sql::updateCachedDescription();
+    query.prepare(m_lastStatement);
+    query.addBindValue(description.isNull() ? QString(QLatin1String("")) : description);
+    query.addBindValue(id);
     if (!query.exec()) {
         *error = query.lastError().text();
         return false;

@@ -19,6 +19,9 @@ QString playPageTemplate(const QString &site, const QString &playerScript = defa
 // replaced by the address escaped for a single-quoted script string.
 QString playPageText(const QString &pageTemplate, const QString &address);
 
+// The longest play address the page hands to the built-in player.
+constexpr qsizetype longestPlayAddress = 64 * 1024;
+
 // Creates or replaces the page file at `path`: the page text and CR LF, in
 // GBK. The old file stays as it was when writing fails.
 bool writePlayPage(const QString &path, const QString &pageTemplate, const QString &address,

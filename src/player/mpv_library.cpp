@@ -23,6 +23,8 @@ bool MpvLibrary::resolve()
     bind(terminate_destroy, "mpv_terminate_destroy");
     bind(set_option_string, "mpv_set_option_string");
     bind(set_property, "mpv_set_property");
+    bind(set_property_string, "mpv_set_property_string");
+    bind(free, "mpv_free");
     bind(get_property, "mpv_get_property");
     bind(free_node_contents, "mpv_free_node_contents");
     bind(observe_property, "mpv_observe_property");

@@ -22,8 +22,10 @@ public:
     decltype(&::mpv_terminate_destroy) terminate_destroy = nullptr;
     decltype(&::mpv_set_option_string) set_option_string = nullptr;
     decltype(&::mpv_set_property) set_property = nullptr;
+    decltype(&::mpv_set_property_string) set_property_string = nullptr;
     decltype(&::mpv_get_property) get_property = nullptr;
     decltype(&::mpv_free_node_contents) free_node_contents = nullptr;
+    decltype(&::mpv_free) free = nullptr;
     decltype(&::mpv_observe_property) observe_property = nullptr;
     decltype(&::mpv_command) command = nullptr;
     decltype(&::mpv_request_log_messages) request_log_messages = nullptr;

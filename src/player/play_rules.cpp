@@ -2,7 +2,6 @@
 
 #include <mpv/client.h>
 
-#include <QSet>
 
 #include <cmath>
 
@@ -29,13 +28,6 @@ double positionToKeep(double position, double duration)
     return 0;
 }
 
-std::optional<double> resumePosition(const std::optional<library::WatchEntry> &entry, const QString &address)
-{
-    if (!entry || entry->address != address || !(entry->position > 0))
-        return std::nullopt;
-    return entry->position;
-}
-
 QString addressScheme(const QString &address)
 {
     const int colon = address.indexOf(QLatin1Char(':'));
@@ -50,28 +42,29 @@ QString addressScheme(const QString &address)
     return scheme.at(0).isLetter() ? scheme : QString();
 }
 
+const QStringList &streamingSchemes()
+{
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtmp"),
+                                     QStringLiteral("rtmps"), QStringLiteral("rtsp"),  QStringLiteral("mms"),
+                                     QStringLiteral("mmsh")};
+    return schemes;
+}
+
+const char *nestedProtocols()
+{
+    // What the streaming schemes are carried over: TCP, TLS, HLS's
+    // decryption, RTSP's RTP over UDP, MMS over HTTP or TCP.
+    return "http,https,tcp,tls,crypto,httpproxy,rtmp,rtmps,rtmpt,rtsp,rtp,udp,mmsh,mmst";
+}
+
 bool canOpen(const QString &address, const QStringList &protocols)
 {
-    // Schemes the player knows that open this machine's files, devices,
-    // descriptors or other inputs rather than a stream from the network.
-    static const QSet<QString> local{
-        QStringLiteral("file"),      QStringLiteral("fd"),        QStringLiteral("fdclose"),
-        QStringLiteral("av"),        QStringLiteral("avdevice"),  QStringLiteral("lavf"),
-        QStringLiteral("ffmpeg"),    QStringLiteral("dvb"),       QStringLiteral("cdda"),
-        QStringLiteral("dvd"),       QStringLiteral("dvdnav"),    QStringLiteral("bd"),
-        QStringLiteral("br"),        QStringLiteral("bluray"),    QStringLiteral("bdnav"),
-        QStringLiteral("brnav"),     QStringLiteral("bluraynav"), QStringLiteral("archive"),
-        QStringLiteral("memory"),    QStringLiteral("hex"),       QStringLiteral("null"),
-        QStringLiteral("mf"),        QStringLiteral("edl"),       QStringLiteral("appending"),
-        QStringLiteral("slice"),     QStringLiteral("concat"),    QStringLiteral("unix"),
-        QStringLiteral("md5"),       QStringLiteral("smb"),       QStringLiteral("sftp"),
-        QStringLiteral("data"),
-    };
+    // Only streams from the network: the player also knows schemes that
+    // open this machine's files, devices and descriptors, or any port of
+    // any host (tcp, udp, gopher, ftp...), and a site's address must never
+    // reach those.
     const QString scheme = addressScheme(address);
-    if (scheme.isEmpty() || local.contains(scheme))
-        return false;
-    // The player's list names each protocol as "scheme" (libmpv's property).
-    return protocols.contains(scheme, Qt::CaseInsensitive);
+    return streamingSchemes().contains(scheme) && protocols.contains(scheme, Qt::CaseInsensitive);
 }
 
 Failure classifyFailure(int mpvError, const QStringList &log)

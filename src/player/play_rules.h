@@ -1,7 +1,5 @@
 #pragma once
 
-#include "library/watch_positions.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -28,17 +26,18 @@ QString clockText(double seconds);
 double positionToKeep(double position, double duration);
 constexpr double resumeMargin = 30.0; // seconds at either end that are not kept
 
-// The position to resume `address` from, if one was kept for it.
-std::optional<double> resumePosition(const std::optional<library::WatchEntry> &entry, const QString &address);
-
 // The scheme of a play address ("http" for "http://..."), lower case; empty
 // when it has none.
 QString addressScheme(const QString &address);
 
-// Whether the player can open `address`: its scheme is one of the player's
-// `protocols` that reach the network. The player also knows schemes for
-// local files, devices and its own descriptors; a site's address must never
-// reach those.
+// The schemes of the streams the built-in player plays.
+const QStringList &streamingSchemes();
+// The protocols a stream may reach further addresses by (a playlist's
+// segments, a key), for FFmpeg's protocol whitelist.
+const char *nestedProtocols();
+
+// Whether the player can open `address`: its scheme is a streaming one
+// that is among the player's `protocols`.
 bool canOpen(const QString &address, const QStringList &protocols);
 
 // The failure behind a file that could not be played, from the player's

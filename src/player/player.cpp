@@ -2,16 +2,20 @@
 
 #include "player/mpv_library.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QStringDecoder>
 
 #include <clocale>
+#include <cmath>
 
 namespace kinolark::player {
 
 namespace {
 
 // Properties watched, by the reply id libmpv hands back with each change.
-enum Watched : quint64 { TimePos = 1, Duration, Pause, PausedForCache, CacheState, Volume, Mute };
+enum Watched : quint64 { TimePos = 1, Duration, Pause, PausedForCache, CacheState, Volume, Mute, TrackList };
 
 constexpr int keptLogLines = 40;
 // An end of stream this far before the known length is a broken stream.
@@ -20,10 +24,10 @@ constexpr double cutMargin = 1.5;
 } // namespace
 
 Player::Player(Options options, QObject *parent)
-    : QObject(parent)
+    : PlaybackTarget(parent)
     , m_options(options)
 {
-    qRegisterMetaType<Stop>();
+    qRegisterMetaType<PlaybackTarget::Stop>();
 }
 
 Player::~Player()
@@ -56,6 +60,9 @@ mpv_handle *Player::handle()
         return nullptr;
     }
     const QByteArray timeout = QByteArray::number(m_options.networkTimeoutSeconds, 'f', 1);
+    // What a stream opens in turn (segments, keys, redirects) is held to
+    // the streaming protocols too.
+    const QByteArray whitelist = QByteArrayLiteral("protocol_whitelist=[") + nestedProtocols() + ']';
     const std::initializer_list<std::pair<const char *, const char *>> settings{
         // Nothing from the user's mpv set-up, no scripts, no keys or window
         // of libmpv's own: this program draws and controls the video.
@@ -78,9 +85,15 @@ mpv_handle *Player::handle()
         // Without a sound device the picture still plays, silently.
         {"audio-fallback-to-null", "yes"},
         {"network-timeout", timeout.constData()},
+        {"demuxer-lavf-o", whitelist.constData()},
+        {"stream-lavf-o", whitelist.constData()},
         // Read ahead enough for smooth playing, not a whole film.
         {"demuxer-max-bytes", "32MiB"},
         {"demuxer-max-back-bytes", "8MiB"},
+        // Chinese subtitles in an installed font.
+        {"sub-font", "WenQuanYi Zen Hei"},
+        // Another speed keeps the pitch.
+        {"audio-pitch-correction", "yes"},
         {"audio-client-name", "kinolark"},
     };
     for (const auto &[name, value] : settings) {
@@ -100,6 +113,7 @@ mpv_handle *Player::handle()
     MpvLibrary::get().observe_property(mpv, CacheState, "cache-buffering-state", MPV_FORMAT_INT64);
     MpvLibrary::get().observe_property(mpv, Volume, "volume", MPV_FORMAT_DOUBLE);
     MpvLibrary::get().observe_property(mpv, Mute, "mute", MPV_FORMAT_FLAG);
+    MpvLibrary::get().observe_property(mpv, TrackList, "track-list", MPV_FORMAT_NODE);
     m_mpv = mpv;
     MpvLibrary::get().set_wakeup_callback(m_mpv, wakeUp, this);
     return m_mpv;
@@ -129,8 +143,32 @@ bool Player::canPlay(const QString &address)
     return canOpen(address, protocols());
 }
 
+void Player::outputReady()
+{
+    if (!m_waiting)
+        return;
+    const auto [address, start] = *std::exchange(m_waiting, std::nullopt);
+    startNow(address, start);
+}
+
 void Player::play(const QString &address, double start)
 {
+    begin(address, start, false);
+}
+
+bool Player::playFile(const QString &path, double start)
+{
+    // A file the program itself kept, by its path: never an address.
+    const QFileInfo file(path);
+    if (!file.isAbsolute() || !file.isFile() || !file.isReadable() || path.contains(QLatin1String("://")))
+        return false;
+    begin(file.absoluteFilePath(), start, true);
+    return true;
+}
+
+void Player::begin(const QString &address, double start, bool localFile)
+{
+    m_waiting.reset();
     if (m_active)
         finishCurrent(false);
     m_address = address;
@@ -149,13 +187,28 @@ void Player::play(const QString &address, double start)
         setState(State::Failed);
         return;
     }
-    if (!canPlay(address)) {
+    if (!localFile && !canPlay(address)) {
         m_failure = Failure::Format;
         setState(State::Failed);
         return;
     }
     setFlag("pause", false);
     m_paused = false;
+    if (m_tracks.size()) {
+        m_tracks.clear();
+        emit tracksChanged();
+    }
+    // The picture's output first: libmpv plays into it from the start.
+    if (m_options.video && m_outputReady && !m_outputReady()) {
+        m_waiting = std::make_pair(address, start);
+        setState(State::Connecting);
+        return;
+    }
+    startNow(address, start);
+}
+
+void Player::startNow(const QString &address, double start)
+{
     const QByteArray url = address.toUtf8();
     const QByteArray options = start > 0 ? "start=" + QByteArray::number(start, 'f', 3) : QByteArray();
     const char *command[] = {"loadfile", url.constData(), "replace", options.isEmpty() ? nullptr : options.constData(),
@@ -173,6 +226,7 @@ void Player::play(const QString &address, double start)
 
 void Player::stop()
 {
+    m_waiting.reset();
     m_failedWith.reset();
     if (m_active) {
         finishCurrent(false);
@@ -184,26 +238,111 @@ void Player::stop()
 
 void Player::togglePause()
 {
+    setPaused(!m_paused);
+}
+
+void Player::setPaused(bool paused)
+{
     if (m_active && m_loaded)
-        setFlag("pause", !m_paused);
+        setFlag("pause", paused);
 }
 
 void Player::seekBy(double seconds)
 {
-    if (!m_active || !m_loaded)
+    if (!m_active || !m_loaded || !std::isfinite(seconds))
         return;
     const QByteArray amount = QByteArray::number(seconds, 'f', 3);
-    const char *command[] = {"seek", amount.constData(), "relative", nullptr};
+    const char *command[] = {"seek", amount.constData(), "relative+exact", nullptr};
     MpvLibrary::get().command(m_mpv, command);
 }
 
 void Player::seekTo(double seconds)
 {
-    if (!m_active || !m_loaded)
+    if (!m_active || !m_loaded || !std::isfinite(seconds))
         return;
     const QByteArray to = QByteArray::number(qMax(seconds, 0.0), 'f', 3);
-    const char *command[] = {"seek", to.constData(), "absolute", nullptr};
+    const char *command[] = {"seek", to.constData(), "absolute+exact", nullptr};
     MpvLibrary::get().command(m_mpv, command);
+}
+
+bool Player::setRate(double rate)
+{
+    if (!std::isfinite(rate) || rate <= 0)
+        return false;
+    m_rate = rate;
+    if (!handle())
+        return false;
+    return MpvLibrary::get().set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &rate) >= 0;
+}
+
+bool Player::selectTrack(Track::Kind kind, qint64 id)
+{
+    if (!m_mpv || kind == Track::Kind::Video)
+        return false;
+    const char *property = kind == Track::Kind::Audio ? "aid" : "sid";
+    const QByteArray value = id > 0 ? QByteArray::number(id) : QByteArrayLiteral("no");
+    return MpvLibrary::get().set_property_string(m_mpv, property, value.constData()) >= 0;
+}
+
+QString Player::subtitleText() const
+{
+    if (!m_mpv)
+        return QString();
+    char *text = nullptr;
+    if (MpvLibrary::get().get_property(m_mpv, "sub-text", MPV_FORMAT_STRING, &text) < 0 || !text)
+        return QString();
+    const QString shown = QString::fromUtf8(text);
+    MpvLibrary::get().free(text);
+    return shown;
+}
+
+bool Player::addSubtitleFile(const QString &path, QString *why)
+{
+    const QFileInfo file(path);
+    static const QStringList kinds{QStringLiteral("srt"), QStringLiteral("ass"), QStringLiteral("ssa"),
+                                   QStringLiteral("vtt")};
+    // Only a file of the user's own: a path, never an address.
+    if (!file.isAbsolute() || !file.isFile() || !file.isReadable()) {
+        *why = QStringLiteral("找不到这个字幕文件");
+        return false;
+    }
+    if (!kinds.contains(file.suffix().toLower())) {
+        *why = QStringLiteral("只能加载 .srt、.ass、.ssa 或 .vtt 字幕文件");
+        return false;
+    }
+    if (file.size() > subtitleFileLimit) {
+        *why = QStringLiteral("字幕文件过大，无法加载");
+        return false;
+    }
+    if (!m_active || !m_loaded || !m_mpv) {
+        *why = QStringLiteral("请在视频播放时加载字幕");
+        return false;
+    }
+    // libmpv's guess on a short file is often a Western code page; Chinese
+    // subtitles that are not UTF-8 are GBK's superset.
+    QFile text(file.absoluteFilePath());
+    if (!text.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("找不到这个字幕文件");
+        return false;
+    }
+    const QByteArray bytes = text.readAll();
+    const char *codepage = "gb18030";
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        codepage = "utf-16";
+    } else {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString decoded = utf8.decode(bytes);
+        if (!utf8.hasError())
+            codepage = "utf-8";
+    }
+    MpvLibrary::get().set_property_string(m_mpv, "sub-codepage", codepage);
+    const QByteArray local = QFile::encodeName(file.absoluteFilePath());
+    const char *command[] = {"sub-add", local.constData(), "select", nullptr};
+    if (MpvLibrary::get().command(m_mpv, command) < 0) {
+        *why = QStringLiteral("这个文件不是可以显示的字幕");
+        return false;
+    }
+    return true;
 }
 
 void Player::setVolume(int volume)
@@ -359,6 +498,10 @@ void Player::handleEvent(const mpv_event &event)
                 }
             }
             break;
+        case TrackList:
+            if (has)
+                readTracks(*static_cast<const mpv_node *>(property->data));
+            break;
         case Mute:
             if (has) {
                 const bool muted = *static_cast<const int *>(property->data) != 0;
@@ -376,6 +519,51 @@ void Player::handleEvent(const mpv_event &event)
     default:
         break;
     }
+}
+
+void Player::readTracks(const mpv_node &list)
+{
+    QList<Track> tracks;
+    if (list.format == MPV_FORMAT_NODE_ARRAY) {
+        for (int i = 0; i < list.u.list->num; ++i) {
+            const mpv_node &entry = list.u.list->values[i];
+            if (entry.format != MPV_FORMAT_NODE_MAP)
+                continue;
+            Track track;
+            QString type;
+            for (int k = 0; k < entry.u.list->num; ++k) {
+                const QByteArray key(entry.u.list->keys[k]);
+                const mpv_node &value = entry.u.list->values[k];
+                if (value.format == MPV_FORMAT_STRING) {
+                    const QString text = QString::fromUtf8(value.u.string);
+                    if (key == "type")
+                        type = text;
+                    else if (key == "lang")
+                        track.language = text;
+                    else if (key == "title")
+                        track.title = text;
+                } else if (value.format == MPV_FORMAT_INT64 && key == "id") {
+                    track.id = value.u.int64;
+                } else if (value.format == MPV_FORMAT_FLAG) {
+                    if (key == "selected")
+                        track.selected = value.u.flag != 0;
+                    else if (key == "external")
+                        track.external = value.u.flag != 0;
+                }
+            }
+            if (type == QLatin1String("audio"))
+                track.kind = Track::Kind::Audio;
+            else if (type == QLatin1String("sub"))
+                track.kind = Track::Kind::Subtitle;
+            else if (type == QLatin1String("video"))
+                track.kind = Track::Kind::Video;
+            else
+                continue;
+            tracks << track;
+        }
+    }
+    m_tracks = tracks;
+    emit tracksChanged();
 }
 
 void Player::updatePlayingState()

@@ -1,44 +1,47 @@
 #pragma once
 
 #include "player/play_rules.h"
+#include "player/playback_target.h"
 
-#include <QObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 
 struct mpv_handle;
 struct mpv_event;
+struct mpv_node;
 
 namespace kinolark::player {
 
+// One audio, video or subtitle track of the episode playing.
+struct Track
+{
+    enum class Kind { Video, Audio, Subtitle };
+    Kind kind = Kind::Audio;
+    qint64 id = 0;
+    QString language;
+    QString title;
+    bool selected = false;
+    bool external = false; // a file loaded by the user
+};
+
 // One libmpv instance and what the user sees of it: the state of the current
-// episode, its position and length, volume and mute. Started on first use;
-// everything runs on the thread that owns it. Events from libmpv's own
-// threads are queued to that thread.
-class Player : public QObject
+// episode, its position and length, speed, volume and mute, its tracks.
+// Started on first use; everything runs on the thread that owns it. Events
+// from libmpv's own threads are queued to that thread.
+class Player : public PlaybackTarget
 {
     Q_OBJECT
 public:
-    enum class State { Idle, Connecting, Buffering, Playing, Paused, Ended, Failed };
-
     struct Options
     {
         bool video = true;                 // false: no picture at all (tests)
         bool audio = true;                 // false: no sound device (tests)
         double networkTimeoutSeconds = 15; // a silent server counts as failed after this
-    };
-
-    // How one play ended: where it stopped and whether it got that far.
-    struct Stop
-    {
-        QString address;
-        double position = 0;
-        double duration = 0;
-        bool loaded = false;     // the media was opened; the position means something
-        bool reachedEnd = false; // played to its natural end
     };
 
     explicit Player(Options options, QObject *parent = nullptr);
@@ -51,34 +54,48 @@ public:
     QStringList protocols();
     bool canPlay(const QString &address);
 
-    // Plays `address` from `start` seconds, ending what played before.
-    void play(const QString &address, double start = 0);
-    // Ends the current episode; the player goes idle.
-    void stop();
-    void togglePause();
-    void seekBy(double seconds);
-    void seekTo(double seconds);
-    void setVolume(int volume); // 0 to 100
-    void setMuted(bool muted);
+    // The picture needs somewhere to go before anything plays: `ready`
+    // makes it if it can and answers whether it exists. When it cannot
+    // yet, a play waits for outputReady().
+    void setOutput(std::function<bool()> ready) { m_outputReady = std::move(ready); }
+    void outputReady();
 
-    State state() const { return m_state; }
+    void play(const QString &address, double start = 0) override;
+    bool playFile(const QString &path, double start = 0) override;
+    void stop() override;
+    void setPaused(bool paused) override;
+    void togglePause();
+    // Seeks land exactly where asked, not on the nearest key frame.
+    void seekBy(double seconds) override;
+    void seekTo(double seconds) override;
+    bool setRate(double rate) override;
+    void setVolume(int volume) override;
+    void setMuted(bool muted) override;
+
+    // The episode's tracks, and a choice among them for this episode only.
+    QList<Track> tracks() const { return m_tracks; }
+    bool selectTrack(Track::Kind kind, qint64 id); // id 0: none (subtitles off)
+    // Loads a subtitle file the user picked; false, with the reason in
+    // Chinese, when it cannot be shown.
+    bool addSubtitleFile(const QString &path, QString *why);
+    static constexpr qint64 subtitleFileLimit = 8 * 1024 * 1024;
+    // The subtitle on screen now, as text.
+    QString subtitleText() const;
+
+    State state() const override { return m_state; }
     Failure failure() const { return m_failure; }
-    QString address() const { return m_address; }
-    double position() const { return m_position; }
-    double duration() const { return m_duration; }
+    QString address() const override { return m_address; }
+    double position() const override { return m_position; }
+    double duration() const override { return m_duration; }
+    double rate() const { return m_rate; }
     int bufferPercent() const { return m_bufferPercent; }
-    int volume() const { return m_volume; }
-    bool muted() const { return m_muted; }
+    int volume() const override { return m_volume; }
+    bool muted() const override { return m_muted; }
     // The state in a few words of Chinese, for the player area.
     QString stateText() const;
 
 signals:
-    void stateChanged();
-    void positionChanged(double seconds);
-    void durationChanged(double seconds);
-    void volumeChanged();
-    // A play ended, however it ended; emitted before the next one starts.
-    void stopped(const kinolark::player::Player::Stop &stop);
+    void tracksChanged();
 
 private:
     static void wakeUp(void *context);
@@ -88,6 +105,9 @@ private:
     void finishCurrent(bool reachedEnd);
     void updatePlayingState();
     bool setFlag(const char *name, bool value);
+    void readTracks(const mpv_node &list);
+    void startNow(const QString &address, double start);
+    void begin(const QString &address, double start, bool localFile);
 
     Options m_options;
     mpv_handle *m_mpv = nullptr;
@@ -107,10 +127,14 @@ private:
     int m_bufferPercent = 0;
     int m_volume = 100;
     bool m_muted = false;
+    double m_rate = 1;
+    QList<Track> m_tracks;
+    std::function<bool()> m_outputReady;
+    std::optional<std::pair<QString, double>> m_waiting; // a play waiting for the picture's output
     QStringList m_log;           // warnings logged for the current episode
     std::optional<int> m_failedWith; // libmpv's error for the episode that just failed
 };
 
 } // namespace kinolark::player
 
-Q_DECLARE_METATYPE(kinolark::player::Player::Stop)
+

@@ -1,4 +1,6 @@
 #include "build_config.h"
+#include "desktop/bus_probe.h"
+#include "desktop/session_bus.h"
 #include "shell/app_folder.h"
 #include "shell/chinese_translations.h"
 #include "shell/main_window.h"
@@ -40,6 +42,15 @@ int main(int argc, char *argv[])
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
+    // Qt reaches for the session bus on the window's thread (its theme, its
+    // accessibility bridge) and waits without end for one that does not
+    // answer; such a bus, or none, is then no bus at all for the program.
+    // A bus that answers costs a millisecond here.
+    const QString bus = desktop::SessionBus::sessionAddress();
+    if (bus.isEmpty() || !desktop::probeBus(bus, 500).isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+
+    shell::prepareWebEngineSwitches();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The scheme the player script is served from; known before the engine starts.
     shell::PlayerScheme::registerScheme();

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "browse/category_tree.h"
+#include "library/episode_records.h"
 #include "shell/browser.h"
 #include "shell/message_sink.h"
 #include "shell/my_titles.h"

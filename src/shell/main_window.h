@@ -24,13 +24,22 @@ class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
 
+namespace kinolark::library {
+class EpisodeRecords;
+}
+
 namespace kinolark::playback {
 struct TitleDetail;
+}
+
+namespace kinolark::player {
+class EpisodeSession;
 }
 
 namespace kinolark::shell {
 
 class Browser;
+class DesktopLink;
 class MyTitles;
 class PlayHandOff;
 class PlayerView;
@@ -89,6 +98,9 @@ public:
     // The built-in player over WebBrowser1 (main_window_player.cpp).
     PlayerView *playerView() const { return m_playerView; }
     PlayHandOff *playHandOff() const { return m_handOff; }
+    // The episode that plays, and the desktop's view of it.
+    player::EpisodeSession *episodeSession() const { return m_session; }
+    DesktopLink *desktopLink() const { return m_desktop; }
 
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
@@ -141,8 +153,8 @@ private:
     void preparePlayer(int line, const QString &address, const QString &page);
     void playHandedOff(const QString &address, const QSize &size);
     void browser1PageStarting(const QUrl &url);
-    void playerStopped(const QString &address, double position, double duration, bool loaded, bool reachedEnd);
-    void playNextEpisode();
+    // The episode item of the play-list line `line`, clicked as the user would.
+    bool clickEpisodeLine(int line);
     void stopPlayer();
 
     Services m_services;
@@ -164,7 +176,9 @@ private:
     QUrl m_playPage;
     PlayerView *m_playerView = nullptr;
     PlayHandOff *m_handOff = nullptr;
-    int m_nextLine = -1; // the episode the countdown leads to
+    std::unique_ptr<library::EpisodeRecords> m_records;
+    player::EpisodeSession *m_session = nullptr;
+    DesktopLink *m_desktop = nullptr;
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
     QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
 };

@@ -10,9 +10,12 @@
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
 #include "shell/my_titles.h"
+#include "shell/play_hand_off.h"
+#include "shell/player_view.h"
 #include "shell/site_failure_text.h"
 #include "shell/template_box.h"
 #include "text/html_to_text.h"
+#include "text/shown_lines.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -152,7 +155,7 @@ void frmMain::TreeView2_NodeClick()
     QNetworkAccessManager &network = m_services.network ? *m_services.network : *own;
     const QPointer<frmMain> alive(this);
     playback::DetailCache cache(conn.database(), network, strEndpoint, m_services.today,
-                                m_services.requestTimeoutMs);
+                                m_services.requestTimeoutMs, m_services.titleDeadlineMs);
     // Other clicks may run while this waits for the site.
     playback::DetailOutcome outcome;
     {
@@ -170,15 +173,20 @@ void frmMain::TreeView2_NodeClick()
 
     if (!outcome.detail.found) {
         // The message leaves the description of the title before as it was.
-        message(outcome.requestFailed ? siteFailureText(outcome.errorStatus) + QStringLiteral("，请稍后再试。")
-                                      : QStringLiteral("暂无播放地址"));
+        message(outcome.requestFailed
+                    ? siteFailureText(outcome.errorStatus, outcome.tooLarge) + QStringLiteral("，请稍后再试。")
+                    : QStringLiteral("暂无播放地址"));
         return;
     }
     showTitleDetail(outcome.detail);
     m_titleId = id;
     m_my->titleShown(id, outcome.detail.playList);
     if (outcome.playListFailed)
-        message(siteFailureText(outcome.errorStatus) + QStringLiteral("，显示的是以前保存的播放列表。"));
+        message(siteFailureText(outcome.errorStatus, outcome.tooLarge)
+                + (outcome.detail.playList.isEmpty() ? QStringLiteral("，请稍后再试。")
+                                                     : QStringLiteral("，显示的是以前保存的播放列表。")));
+    else if (outcome.tooLarge)
+        message(siteFailureText(outcome.errorStatus, true) + QStringLiteral("，没有显示它发来的影片简介。"));
     if (!outcome.storeError.isEmpty())
         message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
 }
@@ -186,7 +194,8 @@ void frmMain::TreeView2_NodeClick()
 void frmMain::showTitleDetail(const playback::TitleDetail &detail)
 {
     txtNr->setVisible(true);
-    txtNr->setPlainText(text::HtmlToText(detail.description));
+    // Lines of any length cost the box their length squared to lay out.
+    txtNr->setPlainText(text::breakLongLines(text::HtmlToText(detail.description)));
 
     const playback::PlayList list = playback::PlayList::parse(detail.playList);
     PlayUrls = list.addressTable();
@@ -236,6 +245,12 @@ void frmMain::ListView1_Click()
     // Through a blank page, so the same episode clicked again loads afresh.
     WebBrowser1->navigate(QStringLiteral("about:blank"));
     WebBrowser1->navigate(page);
+    // The page could never hand such an address over: the engine takes
+    // addresses up to 2 MB, and says nothing of longer ones.
+    if (address->size() > playback::longestPlayAddress) {
+        m_handOff->cancel();
+        m_playerView->showUnsupported(*address, QStringLiteral("播放地址过长，无法播放"));
+    }
     m_my->episodeStarted(*episodeLine(selected.constFirst()), *address);
 }
 

@@ -1,30 +1,20 @@
 // The built-in player behind the play page: the page hands its address over,
-// the player plays it over WebBrowser1, remembers where it stopped and moves
-// on to the next episode.
+// the episode session plays it over WebBrowser1, keeps where it stopped and
+// says what comes next; the window maps its list items to lines.
 #include "shell/main_window.h"
 
-#include "library/watch_positions.h"
-#include "player/play_rules.h"
+#include "library/episode_records.h"
+#include "player/episode_session.h"
 #include "shell/browser.h"
+#include "shell/desktop_link.h"
 #include "shell/play_hand_off.h"
 #include "shell/player_view.h"
 
-#include <QDateTime>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 
 namespace kinolark::shell {
-
-namespace {
-
-// The page's player settings; the player area of the page is 680 × 445.
-QSize playerSize(const QSize &asked, const QSize &room)
-{
-    const QSize size = asked.width() > 0 && asked.height() > 0 ? asked : QSize(680, 445);
-    return size.boundedTo(room);
-}
-
-} // namespace
 
 void frmMain::setUpPlayer()
 {
@@ -33,17 +23,26 @@ void frmMain::setUpPlayer()
     connect(WebBrowser1, &Browser::handOffRequested, m_handOff, &PlayHandOff::deliverRequest);
 
     m_playerView = new PlayerView(this);
-    m_playerView->setGeometry(QRect(WebBrowser1->pos(), QSize(680, 445)));
+    // The whole of the page's area: the picture is centred in it.
+    m_playerView->setGeometry(WebBrowser1->geometry());
     // Above the play page, below the description and the second browser.
     m_playerView->setStackBelow(txtNr);
     m_playerView->stackUnder(txtNr);
+    m_records = std::make_unique<library::EpisodeRecords>(conn.connectionName());
+    m_session = new player::EpisodeSession(*m_records, m_playerView->player(), this);
+    m_playerView->setSession(m_session);
     connect(WebBrowser1, &Browser::pageStarting, this, &frmMain::browser1PageStarting);
-    connect(m_playerView->player(), &player::Player::stopped, this, [this](const player::Player::Stop &stop) {
-        playerStopped(stop.address, stop.position, stop.duration, stop.loaded, stop.reachedEnd);
+    connect(m_session, &player::EpisodeSession::lineRequested, this, &frmMain::clickEpisodeLine);
+    connect(m_playerView, &PlayerView::countdownFinished, m_session, &player::EpisodeSession::requestNext);
+    connect(m_playerView, &PlayerView::replayRequested, this, [this] { clickEpisodeLine(m_episode.line); });
+    connect(m_playerView, &PlayerView::backRequested, this, [this] {
+        stopPlayer();
+        txtNr->show();
     });
-    connect(m_playerView, &PlayerView::countdownFinished, this, &frmMain::playNextEpisode);
     connect(m_playerView, &PlayerView::copyRequested, this, &frmMain::copyEpisodeAddress);
     connect(m_playerView, &PlayerView::openRequested, this, &frmMain::openEpisodeExternally);
+    m_desktop = new DesktopLink(m_session, this, m_services.desktopBus, this);
+    connect(m_desktop, &DesktopLink::stopRequested, this, &frmMain::stopPlayer);
 }
 
 void frmMain::preparePlayer(int line, const QString &address, const QString &page)
@@ -52,6 +51,14 @@ void frmMain::preparePlayer(int line, const QString &address, const QString &pag
     m_episode = {m_titleId, line, address};
     m_playPage = Browser::addressUrl(page);
     m_handOff->expect(m_playPage, address);
+    // The title as the list shows it now: what comes next is of this list.
+    QVector<QString> names(PlayUrls.size());
+    for (int row = 0; row < ListView1->count(); ++row) {
+        QListWidgetItem *item = ListView1->item(row);
+        if (const std::optional<int> at = episodeLine(item))
+            names[*at] = item->text().remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    }
+    m_session->setTitle(m_titleId, txtSearch->text(), PlayUrls, names);
 }
 
 void frmMain::browser1PageStarting(const QUrl &url)
@@ -63,63 +70,31 @@ void frmMain::browser1PageStarting(const QUrl &url)
     stopPlayer();
 }
 
-void frmMain::playHandedOff(const QString &address, const QSize &size)
+void frmMain::playHandedOff(const QString &address, const QSize &)
 {
     if (address != m_episode.address || !conn.isOpen())
         return;
-    m_playerView->setGeometry(QRect(WebBrowser1->pos(), playerSize(size, WebBrowser1->size())));
+    m_playerView->setGeometry(WebBrowser1->geometry());
     if (!m_playerView->player()->canPlay(address)) {
         m_playerView->showUnsupported(address);
         return;
     }
-    library::WatchPositions positions(conn.database());
-    const std::optional<double> resume =
-        player::resumePosition(positions.entry(m_episode.titleId, m_episode.line), address);
-    m_playerView->play(address, resume.value_or(0));
+    m_session->play(m_episode.line, address);
 }
 
-void frmMain::playerStopped(const QString &address, double position, double duration, bool loaded,
-                            bool reachedEnd)
-{
-    if (address != m_episode.address || !conn.isOpen())
-        return;
-    if (loaded) {
-        library::WatchPositions positions(conn.database());
-        if (!positions.savePosition(m_episode.titleId, m_episode.line, address,
-                                    player::positionToKeep(position, duration), duration,
-                                    QDateTime::currentDateTimeUtc()))
-            qWarning("kinolark: the watch position was not stored: %s", qPrintable(positions.lastError()));
-    }
-    if (!reachedEnd)
-        return;
-    // The next episode is on the next play-list line that yields one.
-    for (int line = m_episode.line + 1; line < PlayUrls.size(); ++line) {
-        if (PlayUrls.at(line).isEmpty())
-            continue;
-        for (int row = 0; row < ListView1->count(); ++row) {
-            QListWidgetItem *item = ListView1->item(row);
-            if (episodeLine(item) == line) {
-                m_nextLine = line;
-                m_playerView->startCountdown(item->text().remove(QLatin1Char('\n')).remove(QLatin1Char('\r')));
-                return;
-            }
-        }
-        return;
-    }
-}
-
-void frmMain::playNextEpisode()
+bool frmMain::clickEpisodeLine(int line)
 {
     for (int row = 0; row < ListView1->count(); ++row) {
         QListWidgetItem *item = ListView1->item(row);
-        if (episodeLine(item) == m_nextLine) {
+        if (episodeLine(item) == line) {
             // As if the user had clicked it.
             ListView1->setCurrentItem(item);
             ListView1->scrollToItem(item);
             ListView1_Click();
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void frmMain::stopPlayer()
@@ -127,6 +102,9 @@ void frmMain::stopPlayer()
     if (m_handOff)
         m_handOff->cancel();
     m_playPage.clear();
+    // Where playing stopped is kept before the view lets go of the player.
+    if (m_session)
+        m_session->stop();
     if (m_playerView)
         m_playerView->stop();
 }

@@ -27,6 +27,7 @@ void frmMain::synchroniseCatalogue()
         return;
     site::HttpOptions options;
     options.timeoutMs = m_services.requestTimeoutMs;
+    options.deadlineMs = m_services.catalogueDeadlineMs;
     sync.setRequestOptions(options);
     sync.setPinyinReader(m_services.pinyin.get());
 

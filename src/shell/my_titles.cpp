@@ -66,6 +66,7 @@ void MyTitles::load()
         settings.endpoint = m_window.strEndpoint;
         settings.today = services.today;
         settings.timeoutMs = services.requestTimeoutMs;
+        settings.deadlineMs = services.titleDeadlineMs;
         m_refresh = new library::FavouritesRefresh(m_window.conn.database(), *services.network, settings, this);
         connect(m_refresh, &library::FavouritesRefresh::progress, this, [this] { updateNodeTexts(); });
         connect(m_refresh, &library::FavouritesRefresh::titleRefreshed, this, [this](qint64 titleId) {

@@ -1,17 +1,22 @@
 #include "shell/player_view.h"
 
+#include "player/episode_session.h"
 #include "shell/gl_video_surface.h"
+#include "shell/player_controls.h"
+#include "shell/player_panels.h"
 #include "shell/software_video_surface.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QOpenGLContext>
-#include <QPainter>
 #include <QPushButton>
-#include <QSlider>
-#include <QToolButton>
-#include <QVBoxLayout>
+#include <QStandardPaths>
 
 namespace kinolark::shell {
 
@@ -20,8 +25,10 @@ namespace {
 constexpr int controlsHeight = 34;
 constexpr int controlsShownMs = 2000;
 constexpr int resumeNoticeMs = 3000;
+constexpr int skippedNoticeMs = 3000;
 constexpr int countdownSeconds = 5;
 constexpr double seekStep = 5;
+constexpr double longSeekStep = 60;
 constexpr int volumeStep = 5;
 
 // Where Qt has a working OpenGL context to share, the video is drawn with
@@ -47,65 +54,11 @@ QLabel *overlayLabel(QWidget *parent)
     return label;
 }
 
-enum class Glyph { Play, Pause, Sound, Muted, FullScreen, Window };
-
-// The control bar's symbols, drawn here: icon themes differ, and some lack
-// them.
-QIcon glyph(Glyph which)
+bool isSubtitleFile(const QString &path)
 {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::white, 3));
-    p.setBrush(Qt::white);
-    switch (which) {
-    case Glyph::Play:
-        p.drawPolygon(QPolygonF{QPointF(9, 6), QPointF(26, 16), QPointF(9, 26)});
-        break;
-    case Glyph::Pause:
-        p.drawRect(QRectF(8, 7, 5, 18));
-        p.drawRect(QRectF(19, 7, 5, 18));
-        break;
-    case Glyph::Sound:
-    case Glyph::Muted:
-        p.drawPolygon(QPolygonF{QPointF(4, 12), QPointF(10, 12), QPointF(17, 6), QPointF(17, 26), QPointF(10, 20),
-                                QPointF(4, 20)});
-        p.setBrush(Qt::NoBrush);
-        if (which == Glyph::Sound) {
-            p.drawArc(QRectF(14, 9, 10, 14), -60 * 16, 120 * 16);
-            p.drawArc(QRectF(14, 4, 16, 24), -60 * 16, 120 * 16);
-        } else {
-            p.drawLine(QPointF(21, 11), QPointF(29, 21));
-            p.drawLine(QPointF(29, 11), QPointF(21, 21));
-        }
-        break;
-    case Glyph::FullScreen:
-    case Glyph::Window: {
-        // Four corners, pointing out for full screen and in for the window.
-        const bool out = which == Glyph::FullScreen;
-        const qreal a = out ? 5 : 12, b = out ? 12 : 5;
-        p.setBrush(Qt::NoBrush);
-        for (const QPointF &corner : {QPointF(0, 0), QPointF(32, 0), QPointF(0, 32), QPointF(32, 32)}) {
-            const qreal sx = corner.x() == 0 ? 1 : -1, sy = corner.y() == 0 ? 1 : -1;
-            p.drawPolyline(QPolygonF{QPointF(corner.x() + sx * a, corner.y() + sy * b),
-                                     QPointF(corner.x() + sx * a, corner.y() + sy * a),
-                                     QPointF(corner.x() + sx * b, corner.y() + sy * a)});
-        }
-        break;
-    }
-    }
-    return QIcon(pixmap);
-}
-
-QToolButton *controlButton(QWidget *parent, Glyph icon, const QString &tip)
-{
-    auto *button = new QToolButton(parent);
-    button->setIcon(glyph(icon));
-    button->setToolTip(tip);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
+    static const QStringList kinds{QStringLiteral("srt"), QStringLiteral("ass"), QStringLiteral("ssa"),
+                                   QStringLiteral("vtt")};
+    return kinds.contains(QFileInfo(path).suffix().toLower());
 }
 
 } // namespace
@@ -117,6 +70,7 @@ PlayerView::PlayerView(QWidget *parent, player::Player::Options options)
     setObjectName(QStringLiteral("PlayerView"));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    setAcceptDrops(true);
     setAutoFillBackground(true);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -124,30 +78,29 @@ PlayerView::PlayerView(QWidget *parent, player::Player::Options options)
 
     if (openGlWorks()) {
         m_glSurface = new GlVideoSurface(&m_player, this);
-        connect(m_glSurface, &GlVideoSurface::ready, this, &PlayerView::startPending);
+        connect(m_glSurface, &GlVideoSurface::ready, &m_player, &player::Player::outputReady);
         m_surface = m_glSurface;
     } else {
         m_swSurface = new SoftwareVideoSurface(&m_player, this);
         m_surface = m_swSurface;
     }
+    // libmpv draws into the surface from the first frame on.
+    m_player.setOutput([this] { return m_glSurface ? m_glSurface->prepare() : m_swSurface->prepare(); });
     m_surface->setMouseTracking(true);
     createOverlays();
-    createControls();
 
     m_controlsTimer.setSingleShot(true);
     connect(&m_controlsTimer, &QTimer::timeout, this, [this] {
-        if (!m_positionSlider->isSliderDown())
+        if (m_controls && !m_controls->menuOpen() && !m_controls->underMouse())
             m_controls->hide();
+        else if (m_controls && m_controls->isVisible())
+            m_controlsTimer.start(controlsShownMs);
     });
     m_noticeTimer.setSingleShot(true);
     connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
     m_countdown.setInterval(1000);
     connect(&m_countdown, &QTimer::timeout, this, &PlayerView::tickCountdown);
-
     connect(&m_player, &player::Player::stateChanged, this, &PlayerView::showStatus);
-    connect(&m_player, &player::Player::positionChanged, this, &PlayerView::showPosition);
-    connect(&m_player, &player::Player::durationChanged, this, &PlayerView::showPosition);
-    connect(&m_player, &player::Player::volumeChanged, this, &PlayerView::showVolume);
     hide();
 }
 
@@ -156,6 +109,37 @@ PlayerView::~PlayerView()
     // The renderers go before the player they draw.
     delete m_surface;
     m_surface = nullptr;
+}
+
+void PlayerView::setSession(player::EpisodeSession *session)
+{
+    if (m_session || !session)
+        return;
+    m_session = session;
+    m_controls = new PlayerControls(session, &m_player, this);
+    m_controls->setMouseTracking(true);
+    m_controls->hide();
+    connect(m_controls, &PlayerControls::fullScreenClicked, this, [this] { setFullScreen(!m_fullScreen); });
+    connect(m_controls, &PlayerControls::subtitleFileWanted, this, &PlayerView::pickSubtitleFile);
+    connect(m_controls, &PlayerControls::note, this, [this](const QString &text) { showNotice(text, resumeNoticeMs); });
+    connect(session, &player::EpisodeSession::started, this, &PlayerView::episodeStarted);
+    connect(session, &player::EpisodeSession::openingSkipped, this, [this] {
+        m_panels->showOpeningSkipped(skippedNoticeMs);
+        layOut();
+    });
+    connect(session, &player::EpisodeSession::ended, this, [this](std::optional<int> next) {
+        episodeEnded(next.has_value(), next ? m_session->episodeName(*next) : QString());
+    });
+    connect(session, &player::EpisodeSession::rateChanged, this, [this](double rate) {
+        if (isVisible() && m_session->active())
+            showNotice(player::rateText(rate), 1500);
+    });
+    layOut();
+}
+
+player::EpisodeSession *PlayerView::session() const
+{
+    return m_session;
 }
 
 void PlayerView::createOverlays()
@@ -178,84 +162,24 @@ void PlayerView::createOverlays()
     countdownRow->addWidget(cancel);
     m_countdownPanel->hide();
 
-    m_unsupported = new QWidget(this);
-    m_unsupported->setObjectName(QStringLiteral("unsupported"));
-    m_unsupported->setStyleSheet(QStringLiteral("#unsupported { background: black; } QLabel { color: white; }"));
-    auto *column = new QVBoxLayout(m_unsupported);
-    column->addStretch(1);
-    m_unsupportedText = new QLabel(m_unsupported);
-    m_unsupportedText->setTextFormat(Qt::PlainText);
-    m_unsupportedText->setAlignment(Qt::AlignCenter);
-    m_unsupportedText->setWordWrap(true);
-    column->addWidget(m_unsupportedText);
-    auto *buttons = new QHBoxLayout;
-    auto *copy = new QPushButton(QStringLiteral("复制播放地址"), m_unsupported);
-    auto *open = new QPushButton(QStringLiteral("用外部播放器打开"), m_unsupported);
-    copy->setToolTip(QStringLiteral("把这个播放地址复制到剪贴板"));
-    open->setToolTip(QStringLiteral("用系统中能打开这个地址的播放器播放"));
-    connect(copy, &QPushButton::clicked, this, [this] { emit copyRequested(m_address); });
-    connect(open, &QPushButton::clicked, this, [this] { emit openRequested(m_address); });
-    buttons->addStretch(1);
-    buttons->addWidget(copy);
-    buttons->addWidget(open);
-    buttons->addStretch(1);
-    column->addLayout(buttons);
-    column->addStretch(1);
-    m_unsupported->hide();
-}
-
-void PlayerView::createControls()
-{
-    m_controls = new QWidget(this);
-    m_controls->setObjectName(QStringLiteral("controls"));
-    m_controls->setAutoFillBackground(true);
-    m_controls->setMouseTracking(true);
-    QPalette bar = m_controls->palette();
-    bar.setColor(QPalette::Window, QColor(32, 32, 32));
-    bar.setColor(QPalette::WindowText, Qt::white);
-    m_controls->setPalette(bar);
-    auto *row = new QHBoxLayout(m_controls);
-    row->setContentsMargins(4, 2, 4, 2);
-
-    m_playButton = controlButton(m_controls, Glyph::Pause, QStringLiteral("播放/暂停（空格键）"));
-    connect(m_playButton, &QToolButton::clicked, &m_player, &player::Player::togglePause);
-    m_positionSlider = new QSlider(Qt::Horizontal, m_controls);
-    m_positionSlider->setToolTip(QStringLiteral("播放进度（←/→ 快退/快进 5 秒，Home 从头播放）"));
-    m_positionSlider->setFocusPolicy(Qt::NoFocus);
-    connect(m_positionSlider, &QSlider::sliderReleased, this,
-            [this] { m_player.seekTo(m_positionSlider->value()); });
-    m_timeText = new QLabel(m_controls);
-    m_timeText->setTextFormat(Qt::PlainText);
-    m_timeText->setToolTip(QStringLiteral("已播放 / 总时长"));
-    m_muteButton = controlButton(m_controls, Glyph::Sound, QStringLiteral("静音（M）"));
-    m_muteButton->setCheckable(true);
-    connect(m_muteButton, &QToolButton::clicked, this, [this](bool on) { m_player.setMuted(on); });
-    m_volumeSlider = new QSlider(Qt::Horizontal, m_controls);
-    m_volumeSlider->setRange(0, 100);
-    m_volumeSlider->setFixedWidth(70);
-    m_volumeSlider->setToolTip(QStringLiteral("音量（↑/↓）"));
-    m_volumeSlider->setFocusPolicy(Qt::NoFocus);
-    connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int volume) { m_player.setVolume(volume); });
-    m_fullScreenButton = controlButton(m_controls, Glyph::FullScreen, QStringLiteral("全屏（F 或双击，Esc 退出）"));
-    connect(m_fullScreenButton, &QToolButton::clicked, this, [this] { setFullScreen(!m_fullScreen); });
-
-    row->addWidget(m_playButton);
-    row->addWidget(m_positionSlider, 1);
-    row->addWidget(m_timeText);
-    row->addWidget(m_muteButton);
-    row->addWidget(m_volumeSlider);
-    row->addWidget(m_fullScreenButton);
-    showVolume();
-    showPosition();
-    m_controls->hide();
+    m_panels = new PlayerPanels(this);
+    connect(m_panels, &PlayerPanels::copyRequested, this, [this] { emit copyRequested(m_address); });
+    connect(m_panels, &PlayerPanels::openRequested, this, [this] { emit openRequested(m_address); });
+    connect(m_panels, &PlayerPanels::replayRequested, this, &PlayerView::replayRequested);
+    connect(m_panels, &PlayerPanels::backRequested, this, &PlayerView::backRequested);
+    connect(m_panels, &PlayerPanels::restartRequested, this, [this] {
+        if (m_session)
+            m_session->restart();
+    });
 }
 
 void PlayerView::layOut()
 {
     const QRect all = rect();
     m_surface->setGeometry(all);
-    m_unsupported->setGeometry(all);
-    m_controls->setGeometry(0, height() - controlsHeight, width(), controlsHeight);
+    m_panels->layOut(all, controlsHeight);
+    if (m_controls)
+        m_controls->setGeometry(0, height() - controlsHeight, width(), controlsHeight);
     const int statusWidth = qMin(width() - 40, 520);
     m_status->setFixedWidth(qMax(statusWidth, 10));
     m_status->adjustSize();
@@ -276,7 +200,7 @@ void PlayerView::resizeEvent(QResizeEvent *event)
 QString PlayerView::shownAddress(const QString &address) const
 {
     // One line, whatever the address holds, shortened in the middle.
-    QString line = address;
+    QString line = address.left(4096);
     for (QChar &c : line) {
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             c = QLatin1Char(' ');
@@ -284,59 +208,57 @@ QString PlayerView::shownAddress(const QString &address) const
     return fontMetrics().elidedText(line, Qt::ElideMiddle, qMax(width() - 60, 100));
 }
 
-void PlayerView::play(const QString &address, double start)
+void PlayerView::episodeStarted(double start, bool resumed)
 {
     cancelCountdown();
-    m_unsupported->hide();
-    m_address = address;
-    m_pendingAddress = address;
-    m_pendingStart = start;
-    m_pending = true;
+    m_panels->hideAll();
+    m_address = m_session->address();
     if (!m_fullScreen && m_stackBelow)
         stackUnder(m_stackBelow);
     show();
     setFocus();
-    if (start > 0)
+    if (resumed && start > 0)
         showNotice(QStringLiteral("从 %1 继续播放").arg(player::clockText(start)), resumeNoticeMs);
     else
         m_notice->hide();
-    const bool ready = m_glSurface ? m_glSurface->prepare() : m_swSurface->prepare();
-    // A GL surface without its context yet says when it is ready.
-    if (ready || !m_glSurface || !m_glSurface->isVisible())
-        startPending();
-}
-
-void PlayerView::startPending()
-{
-    if (!m_pending)
-        return;
-    m_pending = false;
-    m_shownSecond = -1;
-    m_player.play(m_pendingAddress, m_pendingStart);
+    // A GL surface that gets no context (the window not on screen) would
+    // hold the episode back for good; libmpv then plays without it.
+    if (m_glSurface && !m_glSurface->isVisible())
+        m_player.outputReady();
     showStatus();
 }
 
-void PlayerView::showUnsupported(const QString &address)
+void PlayerView::episodeEnded(bool hasNext, const QString &nextName)
+{
+    if (hasNext) {
+        startCountdown(nextName);
+        return;
+    }
+    setFullScreen(false);
+    m_status->hide();
+    m_panels->showEnd();
+    if (m_controls)
+        m_controls->hide();
+}
+
+void PlayerView::showUnsupported(const QString &address, const QString &why)
 {
     cancelCountdown();
-    m_pending = false;
     m_player.stop();
     m_address = address;
     m_status->hide();
     m_notice->hide();
-    m_controls->hide();
-    m_unsupportedText->setText(QStringLiteral("这个播放地址需要专用播放器，本程序无法播放。\n")
-                               + shownAddress(address));
+    if (m_controls)
+        m_controls->hide();
+    m_panels->showUnsupported((why.isEmpty() ? QStringLiteral("这个播放地址需要专用播放器，本程序无法播放。") : why)
+                              + QLatin1Char('\n') + shownAddress(address));
     if (!m_fullScreen && m_stackBelow)
         stackUnder(m_stackBelow);
     show();
-    m_unsupported->show();
-    m_unsupported->raise();
 }
 
 void PlayerView::stop()
 {
-    m_pending = false;
     cancelCountdown();
     m_player.stop();
     if (m_glSurface)
@@ -344,9 +266,10 @@ void PlayerView::stop()
     else
         m_swSurface->clear();
     setFullScreen(false);
-    m_unsupported->hide();
+    m_panels->hideAll();
     m_notice->hide();
-    m_controls->hide();
+    if (m_controls)
+        m_controls->hide();
     hide();
 }
 
@@ -359,35 +282,9 @@ void PlayerView::showStatus()
         text += QLatin1Char('\n') + shownAddress(m_player.address());
     m_status->setText(text);
     const bool quiet = state == State::Playing || state == State::Idle;
-    m_status->setVisible(!quiet && !m_unsupported->isVisible());
+    m_status->setVisible(!quiet && !m_panels->covers());
     m_status->raise();
     layOut();
-    m_playButton->setIcon(glyph(state == State::Playing || state == State::Buffering ? Glyph::Pause : Glyph::Play));
-}
-
-void PlayerView::showPosition()
-{
-    const double duration = m_player.duration();
-    const double position = m_player.position();
-    m_positionSlider->setEnabled(duration > 0);
-    if (!m_positionSlider->isSliderDown()) {
-        m_positionSlider->setRange(0, int(duration));
-        m_positionSlider->setValue(int(position));
-    }
-    const qint64 second = qint64(position) * 100000 + qint64(duration);
-    if (second == m_shownSecond)
-        return;
-    m_shownSecond = second;
-    m_timeText->setText(player::clockText(position) + QStringLiteral(" / ")
-                        + player::clockText(duration > 0 ? duration : -1));
-}
-
-void PlayerView::showVolume()
-{
-    const QSignalBlocker quiet(m_volumeSlider);
-    m_volumeSlider->setValue(m_player.volume());
-    m_muteButton->setChecked(m_player.muted());
-    m_muteButton->setIcon(glyph(m_player.muted() ? Glyph::Muted : Glyph::Sound));
 }
 
 void PlayerView::showNotice(const QString &text, int ms)
@@ -401,7 +298,7 @@ void PlayerView::showNotice(const QString &text, int ms)
 
 void PlayerView::showControlsForAWhile()
 {
-    if (m_unsupported->isVisible() || isHidden())
+    if (!m_controls || m_panels->covers() || isHidden())
         return;
     m_controls->show();
     m_controls->raise();
@@ -444,6 +341,7 @@ void PlayerView::setFullScreen(bool on)
     m_fullScreen = on;
     if (on) {
         m_normalGeometry = geometry();
+        m_windowGeometry = top->saveGeometry();
         m_windowMinimum = top->minimumSize();
         m_windowMaximum = top->maximumSize();
         top->setMinimumSize(0, 0);
@@ -458,11 +356,15 @@ void PlayerView::setFullScreen(bool on)
         top->showNormal();
         top->setMinimumSize(m_windowMinimum);
         top->setMaximumSize(m_windowMaximum);
+        // Exactly where and as large as it was: a window manager left to
+        // itself keeps what full screen made of it.
+        top->restoreGeometry(m_windowGeometry);
         setGeometry(m_normalGeometry);
         if (m_stackBelow)
             stackUnder(m_stackBelow);
     }
-    m_fullScreenButton->setIcon(glyph(on ? Glyph::Window : Glyph::FullScreen));
+    if (m_controls)
+        m_controls->setFullScreen(on);
 }
 
 bool PlayerView::eventFilter(QObject *watched, QEvent *event)
@@ -473,33 +375,76 @@ bool PlayerView::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void PlayerView::keyPressEvent(QKeyEvent *event)
+bool PlayerView::sessionKey(QKeyEvent *event)
 {
+    player::EpisodeSession *session = m_session;
+    if (!session)
+        return false;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
     switch (event->key()) {
     case Qt::Key_Space:
-        m_player.togglePause();
-        break;
+        session->togglePause();
+        return true;
     case Qt::Key_Left:
-        m_player.seekBy(-seekStep);
-        break;
+        session->seekBy(shift ? -longSeekStep : -seekStep);
+        return true;
     case Qt::Key_Right:
-        m_player.seekBy(seekStep);
-        break;
+        session->seekBy(shift ? longSeekStep : seekStep);
+        return true;
     case Qt::Key_Up:
-        m_player.setVolume(m_player.volume() + volumeStep);
-        break;
+        session->setVolume(m_player.volume() + volumeStep);
+        return true;
     case Qt::Key_Down:
-        m_player.setVolume(m_player.volume() - volumeStep);
-        break;
+        session->setVolume(m_player.volume() - volumeStep);
+        return true;
     case Qt::Key_M:
-        m_player.setMuted(!m_player.muted());
-        break;
+        session->setMuted(!m_player.muted());
+        return true;
+    case Qt::Key_Home:
+        session->restart();
+        m_notice->hide();
+        return true;
+    case Qt::Key_BracketLeft:
+        if (control) {
+            const QString note = session->markOpeningEnd();
+            showNotice(note.isEmpty() ? QStringLiteral("片头结束：%1").arg(player::clockText(m_player.position())) : note,
+                       resumeNoticeMs);
+        } else {
+            session->stepRate(-1);
+        }
+        return true;
+    case Qt::Key_BracketRight:
+        if (control) {
+            const QString note = session->markEndingStart();
+            showNotice(note.isEmpty() ? QStringLiteral("片尾开始：%1").arg(player::clockText(m_player.position())) : note,
+                       resumeNoticeMs);
+        } else {
+            session->stepRate(1);
+        }
+        return true;
+    case Qt::Key_Backspace:
+        if (control) {
+            session->clearSkip();
+            showNotice(QStringLiteral("已清除片头片尾设置"), resumeNoticeMs);
+        } else {
+            session->setRate(1);
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void PlayerView::keyPressEvent(QKeyEvent *event)
+{
+    if (sessionKey(event)) {
+        showControlsForAWhile();
+        return;
+    }
+    switch (event->key()) {
     case Qt::Key_F:
         setFullScreen(!m_fullScreen);
-        break;
-    case Qt::Key_Home:
-        m_player.seekTo(0);
-        m_notice->hide();
         break;
     case Qt::Key_Escape:
         if (m_countdown.isActive())
@@ -517,7 +462,7 @@ void PlayerView::keyPressEvent(QKeyEvent *event)
 
 void PlayerView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && !m_unsupported->isVisible())
+    if (event->button() == Qt::LeftButton && !m_panels->covers())
         setFullScreen(!m_fullScreen);
 }
 
@@ -533,6 +478,45 @@ void PlayerView::mousePressEvent(QMouseEvent *event)
     QWidget::mousePressEvent(event);
 }
 
+void PlayerView::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // A local subtitle file, one at a time; nothing from a page.
+    if (urls.size() == 1 && urls.constFirst().isLocalFile() && isSubtitleFile(urls.constFirst().toLocalFile()))
+        event->acceptProposedAction();
+}
+
+void PlayerView::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.constFirst().isLocalFile()) {
+        loadSubtitleFile(urls.constFirst().toLocalFile());
+        event->acceptProposedAction();
+    }
+}
+
+void PlayerView::pickSubtitleFile()
+{
+    const QString path = m_pickSubtitle ? m_pickSubtitle()
+                                        : QFileDialog::getOpenFileName(
+                                              this, QStringLiteral("加载字幕文件"),
+                                              QStandardPaths::writableLocation(QStandardPaths::MoviesLocation),
+                                              QStringLiteral("字幕文件 (*.srt *.ass *.ssa *.vtt)"));
+    if (!path.isEmpty())
+        loadSubtitleFile(path);
+}
+
+bool PlayerView::loadSubtitleFile(const QString &path)
+{
+    QString why;
+    if (!m_player.addSubtitleFile(path, &why)) {
+        showNotice(why, resumeNoticeMs);
+        return false;
+    }
+    showNotice(QStringLiteral("已加载字幕：%1").arg(QFileInfo(path).fileName()), resumeNoticeMs);
+    return true;
+}
+
 QString PlayerView::statusText() const
 {
     return m_status->isVisible() ? m_status->text() : QString();
@@ -545,12 +529,27 @@ QString PlayerView::noticeText() const
 
 bool PlayerView::showsUnsupported() const
 {
-    return m_unsupported->isVisible();
+    return m_panels->showsUnsupported();
+}
+
+QString PlayerView::unsupportedText() const
+{
+    return m_panels->unsupportedText();
+}
+
+bool PlayerView::showsEnd() const
+{
+    return m_panels->showsEnd();
+}
+
+bool PlayerView::showsOpeningSkipped() const
+{
+    return m_panels->showsOpeningSkipped();
 }
 
 bool PlayerView::showsControls() const
 {
-    return m_controls->isVisible();
+    return m_controls && m_controls->isVisible();
 }
 
 } // namespace kinolark::shell

@@ -28,11 +28,17 @@ struct Services
     BrowserFactory makeBrowser;
     MessageSink *messages = nullptr;
     std::function<QString()> today;    // today's date string
-    int requestTimeoutMs = 30000;
+    int requestTimeoutMs = 30000;      // nothing arrives for this long: the request failed
+    // The longest a whole answer may take, however steadily it trickles in.
+    int catalogueDeadlineMs = 120000;
+    int titleDeadlineMs = 30000;
     // Hands an address to the desktop's handler for its scheme.
     std::function<bool(const QString &address)> openUrl;
     // Starts a program with its arguments, detached from this one.
     std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
+    // The bus for the media keys and the screen saver: empty for the
+    // session's own, "none" for none.
+    QString desktopBus;
     // Reads titles in pinyin for the suggestions under the search box;
     // without it they match names only.
     std::shared_ptr<const text::PinyinReader> pinyin;

@@ -5,9 +5,12 @@
 namespace kinolark::shell {
 
 // Why a site request failed, as the user reads it: the site not reached at
-// all, or reached and answering with an error status.
-inline QString siteFailureText(int errorStatus)
+// all, reached and answering with an error status, or answering at a
+// length no answer of its has.
+inline QString siteFailureText(int errorStatus, bool tooLarge = false)
 {
+    if (tooLarge)
+        return QStringLiteral("影片网站的回答过大");
     return errorStatus != 0 ? QStringLiteral("影片网站出错（HTTP %1）").arg(errorStatus)
                             : QStringLiteral("无法连接影片网站");
 }

@@ -1,6 +1,7 @@
 #include "shell/web_engine_browser.h"
 
 #include "shell/guarded_page.h"
+#include "shell/web_profile.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
@@ -31,7 +32,7 @@ QWebEngineView *WebEngineBrowser::view()
     if (m_view)
         return m_view;
     m_view = new QWebEngineView(this);
-    auto *page = new GuardedPage(m_profile, m_view);
+    auto *page = new GuardedPage(m_profile, siteOriginOf(m_profile), m_view);
     m_view->setPage(page);
     layout()->addWidget(m_view);
     setFocusProxy(m_view);

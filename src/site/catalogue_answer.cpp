@@ -1,6 +1,10 @@
 #include "site/catalogue_answer.h"
 
+#include "store/title_ids.h"
+
 #include <QSet>
+
+#include <algorithm>
 
 #include <limits>
 
@@ -64,7 +68,7 @@ QList<CatalogueRecord> parseCatalogueAnswer(QStringView answer)
         if (found >= 3) {
             const qsizetype letterEnd = found == 4 ? cuts[3] : piece.size();
             CatalogueRecord record;
-            if (readWholeNumber(piece.left(cuts[0]), &record.id)
+            if (readWholeNumber(piece.left(cuts[0]), &record.id) && store::isTitleId(record.id)
                 && readWholeNumber(piece.mid(cuts[0] + 1, cuts[1] - cuts[0] - 1), &record.category)
                 && !seen.contains(record.id)) {
                 seen.insert(record.id);
@@ -78,6 +82,29 @@ QList<CatalogueRecord> parseCatalogueAnswer(QStringView answer)
         start = end + separator.size();
     }
     return records;
+}
+
+QList<qint64> dropOutliers(QList<CatalogueRecord> &records, qint64 knownTop)
+{
+    QList<qint64> ids;
+    ids.reserve(records.size() + 1);
+    for (const CatalogueRecord &record : records)
+        ids << record.id;
+    if (knownTop > 0)
+        ids << knownTop;
+    // Only the top few matter: a partial sort is enough.
+    const qsizetype head = std::min<qsizetype>(ids.size(), store::outlierCount + 1);
+    std::partial_sort(ids.begin(), ids.begin() + head, ids.end(), std::greater<qint64>());
+    ids.resize(head);
+    const qint64 top = store::trustedTop(ids);
+    QList<qint64> dropped;
+    records.removeIf([&](const CatalogueRecord &record) {
+        if (record.id <= top)
+            return false;
+        dropped << record.id;
+        return true;
+    });
+    return dropped;
 }
 
 } // namespace kinolark::site

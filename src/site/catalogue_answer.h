@@ -25,8 +25,16 @@ bool readWholeNumber(QStringView field, qint64 *value);
 // The answer is a list of records, each ended by "&&"; a record is a list of
 // fields separated by "$": id, category, name, letter, then anything, which
 // is ignored. An answer without "&&" holds no titles. Pieces without "$",
-// records with fewer than four fields and records whose id or category is not
-// a whole number are skipped. An id that comes again keeps its first record.
+// records with fewer than four fields, records whose category is not a whole
+// number and records whose id is not one in 1 to 2,147,483,647 are skipped.
+// An id that comes again keeps its first record.
 QList<CatalogueRecord> parseCatalogueAnswer(QStringView answer);
+
+// Removes the records whose ids stand apart, more than a million above all
+// the others of the answer and the catalogue's highest (`knownTop`, 0 for
+// none): ids grow in sequence, and one such id would be the catalogue's
+// highest from then on, above every title the site will add. Answers the
+// ids removed.
+QList<qint64> dropOutliers(QList<CatalogueRecord> &records, qint64 knownTop);
 
 } // namespace kinolark::site

@@ -53,7 +53,10 @@ SyncOutcome CatalogueSync::run()
     }
 
     // Everything is read before anything is written.
-    const QList<CatalogueRecord> records = parseCatalogueAnswer(answer.text);
+    QList<CatalogueRecord> records = parseCatalogueAnswer(answer.text);
+    const QList<qint64> outliers = dropOutliers(records, watermark);
+    for (const qint64 id : outliers)
+        qWarning("catalogue sync: title %lld skipped: its id stands far above all the others", id);
     outcome.received = int(records.size());
 
     const CatalogueWriter::Progress storing = [this](qint64 done, qint64 total) {

@@ -17,12 +17,13 @@ QNetworkRequest siteRequest(const QUrl &url, const HttpOptions &options)
     return request;
 }
 
-HttpAnswer answerOf(QNetworkReply &reply, const QString &refused, int timeoutMs)
+HttpAnswer answerOf(QNetworkReply &reply, const QString &refused, int timeoutMs, bool tooLarge)
 {
     HttpAnswer answer;
     answer.status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (!refused.isEmpty()) {
         answer.error = refused;
+        answer.tooLarge = tooLarge;
     } else if (reply.error() == QNetworkReply::OperationCanceledError) {
         // The transfer timeout cancels the request.
         answer.error = QStringLiteral("nothing received for %1 ms").arg(timeoutMs);
@@ -35,6 +36,28 @@ HttpAnswer answerOf(QNetworkReply &reply, const QString &refused, int timeoutMs)
         answer.text = BytesToText(reply.readAll());
     }
     return answer;
+}
+
+void limitAnswerSize(QNetworkReply *reply, qint64 maxBytes, QObject *context,
+                     const std::function<void(const QString &why)> &refused)
+{
+    const auto refuse = [reply, maxBytes, refused] {
+        if (reply->isFinished())
+            return;
+        refused(QStringLiteral("answer larger than %1 bytes").arg(maxBytes));
+        reply->abort();
+    };
+    // A server that says how long its answer is gets no chance to send it.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, context, [reply, maxBytes, refuse] {
+        bool known = false;
+        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (known && length > maxBytes)
+            refuse();
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, context, [maxBytes, refuse](qint64 received, qint64) {
+        if (received > maxBytes)
+            refuse();
+    });
 }
 
 HttpFetch::HttpFetch(QNetworkAccessManager &network, const QString &address, const HttpOptions &options,
@@ -50,14 +73,12 @@ HttpFetch::HttpFetch(QNetworkAccessManager &network, const QString &address, con
         return;
     }
     m_reply = network.get(siteRequest(url, options));
-    const qint64 maxBytes = options.maxBytes;
-    connect(m_reply, &QNetworkReply::downloadProgress, this, [this, maxBytes](qint64 received, qint64) {
-        if (received > maxBytes) {
-            m_refused = QStringLiteral("answer larger than %1 bytes").arg(maxBytes);
-            m_reply->abort();
-        }
+    limitAnswerSize(m_reply, options.maxBytes, this, [this](const QString &why) {
+        m_refused = why;
+        m_tooLarge = true;
     });
-    connect(m_reply, &QNetworkReply::finished, this, [this] { finish(answerOf(*m_reply, m_refused, m_timeoutMs)); });
+    connect(m_reply, &QNetworkReply::finished, this,
+            [this] { finish(answerOf(*m_reply, m_refused, m_timeoutMs, m_tooLarge)); });
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this, deadlineMs = options.deadlineMs] {
         m_refused = QStringLiteral("no complete answer within %1 ms").arg(deadlineMs);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
@@ -18,8 +20,14 @@ namespace kinolark::site {
 // redirects followed unless they lead from https to http.
 QNetworkRequest siteRequest(const QUrl &url, const HttpOptions &options);
 // What a finished reply amounts to. `refused` is why the program itself
-// stopped it (empty when it did not).
-HttpAnswer answerOf(QNetworkReply &reply, const QString &refused, int timeoutMs);
+// stopped it (empty when it did not); `tooLarge` that it stopped it at the
+// size limit.
+HttpAnswer answerOf(QNetworkReply &reply, const QString &refused, int timeoutMs, bool tooLarge = false);
+// Stops `reply` once its answer is known to be longer than `maxBytes`,
+// from its announced length or from what has arrived, and then calls
+// `refused` with the reason.
+void limitAnswerSize(QNetworkReply *reply, qint64 maxBytes, QObject *context,
+                     const std::function<void(const QString &why)> &refused);
 
 // One GET that runs behind the window: nothing waits for it, and its answer
 // arrives through finished(), judged by the same rules as HttpGetText's
@@ -45,6 +53,7 @@ private:
     QPointer<QNetworkReply> m_reply;
     QTimer m_deadline;
     QString m_refused;
+    bool m_tooLarge = false;
     int m_timeoutMs;
     bool m_done = false;
 };

@@ -29,14 +29,18 @@ HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, c
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> reply(network.get(siteRequest(url, options)),
                                                                     [](QNetworkReply *r) { r->deleteLater(); });
     QString refused;
+    bool tooLarge = false;
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    limitAnswerSize(reply.get(), options.maxBytes, &loop, [&](const QString &why) {
+        refused = why;
+        tooLarge = true;
+    });
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
                      [&](qint64 received, qint64 total) {
-                         if (received > options.maxBytes) {
-                             refused = QStringLiteral("answer larger than %1 bytes").arg(options.maxBytes);
-                             reply->abort();
-                         } else if (options.progress && !options.progress(received, total)) {
+                         if (!refused.isEmpty())
+                             return;
+                         if (options.progress && !options.progress(received, total)) {
                              refused = QStringLiteral("cancelled");
                              reply->abort();
                          }
@@ -64,7 +68,7 @@ HttpAnswer HttpGetText(QNetworkAccessManager &network, const QString &address, c
         reply->abort();
     }
 
-    return answerOf(*reply, refused, options.timeoutMs);
+    return answerOf(*reply, refused, options.timeoutMs, tooLarge);
 }
 
 } // namespace kinolark::site

@@ -19,6 +19,7 @@ struct HttpAnswer
     QString text;   // the body, decoded by BytesToText; empty on failure
     int status = 0; // the HTTP status, 0 when none arrived
     QString error;  // why it failed, in the network layer's words
+    bool tooLarge = false; // it was refused for being longer than the options allow
 
     // The site was reached and answered with an error status (404, 500...),
     // as against not reached at all.
@@ -29,9 +30,11 @@ struct HttpOptions
 {
     // Give up when nothing arrives for this long.
     int timeoutMs = 30000;
-    // Give up when the whole answer takes longer than this.
-    int deadlineMs = 10 * 60 * 1000;
-    // Larger answers are refused rather than held in memory.
+    // Give up when the whole answer takes longer than this: a server that
+    // sends a byte now and then never trips the idle timeout.
+    int deadlineMs = 120 * 1000;
+    // Larger answers are refused rather than held in memory: reading stops
+    // at the limit.
     qint64 maxBytes = qint64(512) * 1024 * 1024;
     // Told of every chunk received (bytes so far, total or -1); returning
     // false cancels the request.

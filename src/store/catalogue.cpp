@@ -1,6 +1,7 @@
 #include "store/catalogue.h"
 
 #include "store/statements.h"
+#include "store/title_ids.h"
 #include "store/user_tables.h"
 
 #include <QAtomicInt>
@@ -252,10 +253,20 @@ QString Catalogue::lastSyncDate() const
 
 qint64 Catalogue::watermark() const
 {
+    // A row a hostile answer left (an id no title has, or one far above the
+    // others) would stop every later sync: nothing lies above it.
+    constexpr int looked = 64;
     QSqlQuery query(database());
-    if (query.exec(sql::selectWatermark()) && query.next())
-        return query.value(0).toLongLong();
-    return 0;
+    query.setForwardOnly(true);
+    query.prepare(sql::selectTopTitleIds());
+    query.addBindValue(highestTitleId);
+    query.addBindValue(looked);
+    QList<qint64> ids;
+    if (query.exec()) {
+        while (query.next())
+            ids << query.value(0).toLongLong();
+    }
+    return trustedTop(ids);
 }
 
 } // namespace kinolark::store

@@ -31,10 +31,13 @@ public:
 
     // The open connection. Each caller runs its own QSqlQuery on it.
     QSqlDatabase database() const;
+    // The connection's name, the same before it opens and after it closes.
+    QString connectionName() const { return m_connection; }
 
     // The last sync date; empty when the catalogue was never synced.
     QString lastSyncDate() const;
-    // The highest title id, 0 when there is no title.
+    // The highest title id, 0 when there is no title. Ids that cannot be
+    // titles, and a few far above all the others, are passed over.
     qint64 watermark() const;
 
 private:

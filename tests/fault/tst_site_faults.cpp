@@ -173,10 +173,18 @@ private slots:
         for (const Failure &failure : failures(good, "Lx=Dy&Id=5"))
             QTest::newRow(failure.name.constData()) << failure.reply << QByteArray() << QStringList{"E0"}
                                                     << QStringList{failure.cause + "，显示的是以前保存的播放列表。"};
-        const QByteArray big = "N0$p://new\rN1$p://" + QByteArray(bigAnswer, 'y');
-        QTest::newRow("50 MB play list") << Reply(200, big) << big << QStringList{"N1", "N0"} << QStringList();
+        // The longest play list is stored; a longer answer is not read to
+        // its end, and the cached list serves.
+        const QByteArray head = "N0$p://new\rN1$p://";
+        const QByteArray longest = head + QByteArray(4 * 1024 * 1024 - head.size(), 'y');
+        QTest::newRow("4 MB play list") << Reply(200, longest) << longest << QStringList{"N1", "N0"} << QStringList();
+        const QStringList tooLarge{"影片网站的回答过大，显示的是以前保存的播放列表。"};
+        QTest::newRow("50 MB play list") << Reply(200, head + QByteArray(bigAnswer, 'y')) << QByteArray()
+                                         << QStringList{"E0"} << tooLarge;
+        QTest::newRow("one byte too many") << Reply(200, longest + 'y') << QByteArray() << QStringList{"E0"}
+                                           << tooLarge;
         QTest::newRow("50 MB without a play list")
-            << Reply(200, QByteArray(bigAnswer, 'z')) << QByteArray() << QStringList{"E0"} << QStringList();
+            << Reply(200, QByteArray(bigAnswer, 'z')) << QByteArray() << QStringList{"E0"} << tooLarge;
     }
     void playListAnswer()
     {

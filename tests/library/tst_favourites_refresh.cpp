@@ -68,15 +68,16 @@ private slots:
         site.on("Lx=Dy&Id=6", {200, episodes(3).toUtf8()});               // no row yet
         site.on("Lx=Nr&Id=6", {200, QString("<p>简介</p>").toUtf8()});
         site.on("Lx=Dy&Id=99", {200, QByteArray()});                      // gone from the site and the catalogue
+        site.on("Lx=Dy&Id=8", {200, episodes(13).toUtf8() + QByteArray(5 << 20, 'x')}); // far too long
 
         QList<qint64> many;
-        for (qint64 id = 100; id < 592; ++id)
+        for (qint64 id = 100; id < 591; ++id)
             many << id;
         QVERIFY(m_catalogue.database().transaction());
-        for (qint64 id : QList<qint64>{1, 2, 3, 4, 5} + many)
+        for (qint64 id : QList<qint64>{1, 2, 3, 4, 5, 8} + many)
             setRow(id, episodes(12), yesterday);
         setRow(7, episodes(12), today); // fetched today: no request
-        favour(QList<qint64>{1, 2, 3, 4, 5, 6, 7, 99} + many);
+        favour(QList<qint64>{1, 2, 3, 4, 5, 6, 7, 8, 99} + many);
         // Titles 2 and 4 have new episodes already; they must keep the mark.
         Favourites favourites(m_catalogue.database());
         for (qint64 id : {2, 4})
@@ -85,7 +86,7 @@ private slots:
 
         QVERIFY(refreshDue(site.endpoint(), 400));
         QCOMPARE(row(1), cached(episodes(14), today));
-        for (qint64 id : {2, 3, 4})
+        for (qint64 id : {2, 3, 4, 8})
             QCOMPARE(row(id), cached(episodes(12), yesterday));
         QCOMPARE(row(5), cached(episodes(12, "b"), today));
         QCOMPARE(row(6), cached(episodes(3), today, "<p>简介</p>"));

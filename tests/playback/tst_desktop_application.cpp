@@ -3,6 +3,7 @@
 #include "temp_folder.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QtTest>
 
 using namespace kinolark::playback;
@@ -60,6 +61,53 @@ private slots:
         QFETCH(QString, exec);
         QFETCH(QStringList, command);
         QCOMPARE(kinolark::playback::launchCommand({"x.desktop", "x", exec}, "http://h/a b.mp4"), command);
+    }
+
+    // An address that holds shell syntax, in an Exec line whose field code
+    // stands inside the quotes of a shell command: the shell must get it as
+    // one quoted word, and run nothing of it.
+    void addressesStayInert_data()
+    {
+        QTest::addColumn<QString>("exec");
+        QTest::addColumn<QString>("address");
+        const QStringList addresses{
+            "http://127.0.0.1:18190/v.mp4?a=1;touch$IFS~/pwned;echo$IFS",
+            "http://h/$(touch pwned)`touch pwned`",
+            "http://h/it's';touch pwned;'",
+            "http://h/\"; touch pwned; \"",
+            "http://h/a\\b\\\";touch pwned",
+            "http://h/a b  c\td",
+        };
+        const QStringList execs{
+            "sh -c \"printf %%s %u > OUT\"",
+            "sh -c 'printf %%s %u > OUT'",
+            "sh -c \"printf '%%s' %u > OUT\"",
+            "sh -c \"printf \\\"%%s\\\" %u > OUT\"",
+        };
+        for (int e = 0; e < execs.size(); ++e)
+            for (int a = 0; a < addresses.size(); ++a)
+                QTest::addRow("exec %d, address %d", e, a) << execs.at(e) << addresses.at(a);
+    }
+    void addressesStayInert()
+    {
+        QFETCH(QString, exec);
+        QFETCH(QString, address);
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out");
+        const QStringList command =
+            kinolark::playback::launchCommand({"x.desktop", "x", QString(exec).replace("OUT", out)}, address);
+        QCOMPARE(command.value(0), QString("sh"));
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir.path());
+        shell.setProcessEnvironment(env);
+        shell.start(command.first(), command.mid(1));
+        QVERIFY(shell.waitForFinished(10000));
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(written.readAll()), address);
+        QVERIFY2(!QFileInfo::exists(dir.filePath("pwned")), qPrintable(command.join(" | ")));
     }
 
     // The user's choice wins over what applications declare; an entry that

@@ -89,6 +89,8 @@ private slots:
                                      << QVariantList{} << true;
         QTest::newRow("absent, no answer") << QVariantList{} << Reply(200, "E9$p://x").hanging() << text
                                            << QStringList{dy} << QVariantList{} << true;
+        QTest::newRow("stale, slow drip") << cached << Reply(200, "E9$p://" + QByteArray(40, 'x')).dripping(50)
+                                          << text << QStringList{dy} << cached << true;
         QTest::newRow("fresh without description") << QVariantList{"E1$p://a", today, null} << list << text
                                                    << QStringList{} << QVariantList{"E1$p://a", today, null}
                                                    << false;
@@ -111,7 +113,7 @@ private slots:
         m_server.on(dy, playList);
         m_server.on(nr, description);
 
-        const DetailOutcome outcome = cache(300).load(7);
+        const DetailOutcome outcome = cache(300, 1000).load(7);
         QCOMPARE(m_server.requests, requests);
         const QVariantList stored = row(*m_catalogue);
         QCOMPARE(stored, after);
@@ -123,6 +125,69 @@ private slots:
         QCOMPARE(outcome.detail.found, !after.isEmpty());
         QCOMPARE(outcome.detail.playList, after.value(0).toString());
         QCOMPARE(outcome.detail.description, after.value(2).toString());
+    }
+
+    // Answers past their limits are refused; rows stored before the limits
+    // held are asked for again, and never shown.
+    void tooLong_data()
+    {
+        QTest::addColumn<QVariantList>("before");
+        QTest::addColumn<Reply>("playList");
+        QTest::addColumn<Reply>("description");
+        QTest::addColumn<QStringList>("requests");
+        QTest::addColumn<QVariantList>("after");
+        QTest::addColumn<QString>("shownList");
+
+        const QString longList = "E9$p://" + QString(4 * 1024 * 1024, 'x');
+        const QString longText = QString(512 * 1024 + 1, 'y');
+        const Reply list(200, "E2$p://b");
+        const Reply text(200, "<p>new</p>");
+        const Reply tooLongText(200, longText.toUtf8());
+        QTest::newRow("stored list too long") << QVariantList{longList, today, "old"} << list << text
+                                              << QStringList{dy} << QVariantList{"E2$p://b", today, "old"}
+                                              << "E2$p://b";
+        QTest::newRow("stored list too long, site fails")
+            << QVariantList{longList, yesterday, "old"} << Reply(500, "x") << text << QStringList{dy}
+            << QVariantList{longList, yesterday, "old"} << "";
+        QTest::newRow("stored description too long") << QVariantList{"E1$p://a", today, longText} << list << text
+                                                     << QStringList{nr}
+                                                     << QVariantList{"E1$p://a", today, "<p>new</p>"} << "E1$p://a";
+        QTest::newRow("and too long again: dropped")
+            << QVariantList{"E1$p://a", today, longText} << list << tooLongText << QStringList{nr}
+            << QVariantList{"E1$p://a", today, ""} << "E1$p://a";
+        QTest::newRow("both stale") << QVariantList{longList, yesterday, longText} << list << text
+                                    << QStringList{dy, nr} << QVariantList{"E2$p://b", today, "<p>new</p>"}
+                                    << "E2$p://b";
+        QTest::newRow("new title, description too long")
+            << QVariantList{} << list << tooLongText << QStringList{dy, nr} << QVariantList{} << "E2$p://b";
+        QTest::newRow("play list announced too long")
+            << QVariantList{"E1$p://a", yesterday, "old"} << Reply(200, longList.toUtf8() + "x") << text
+            << QStringList{dy} << QVariantList{"E1$p://a", yesterday, "old"} << "E1$p://a";
+    }
+    void tooLong()
+    {
+        QFETCH(QVariantList, before);
+        QFETCH(Reply, playList);
+        QFETCH(Reply, description);
+        QFETCH(QStringList, requests);
+        QFETCH(QVariantList, after);
+        QFETCH(QString, shownList);
+        if (!before.isEmpty())
+            putRow(*m_catalogue, before);
+        m_server.on(dy, playList);
+        m_server.on(nr, description);
+
+        const DetailOutcome outcome = cache().load(7);
+        QCOMPARE(m_server.requests, requests);
+        QVERIFY(row(*m_catalogue) == after);
+        QCOMPARE(outcome.detail.playList, shownList);
+        QVERIFY(outcome.detail.description.size() <= 512 * 1024);
+        QCOMPARE(outcome.tooLarge, description.body.size() > 512 * 1024 || playList.body.size() > 4 * 1024 * 1024);
+        // Each is asked for once: the next click finds what it needs.
+        if (!after.isEmpty() && after.value(1) == today) {
+            cache().load(7);
+            QCOMPARE(m_server.requests, requests);
+        }
     }
 
     // The play list came, its description did not: the episodes are shown,
@@ -225,10 +290,10 @@ private slots:
     }
 
 private:
-    DetailCache cache(int timeoutMs = 5000)
+    DetailCache cache(int timeoutMs = 5000, int deadlineMs = 30000)
     {
         return DetailCache(m_catalogue->database(), m_network, m_server.endpoint(), [] { return today; },
-                           timeoutMs);
+                           timeoutMs, deadlineMs);
     }
 
     ScriptedServer m_server;

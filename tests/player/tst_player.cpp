@@ -9,6 +9,9 @@
 #include "temp_folder.h"
 
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <cmath>
@@ -62,18 +65,6 @@ private slots:
         QCOMPARE(player::positionToKeep(position, duration), kept);
     }
 
-    void resumePosition()
-    {
-        library::WatchEntry entry;
-        entry.address = "http://a/1.mp4";
-        entry.position = 754;
-        QCOMPARE(player::resumePosition(entry, "http://a/1.mp4"), std::optional<double>(754));
-        QCOMPARE(player::resumePosition(entry, "http://a/2.mp4"), std::nullopt);
-        QCOMPARE(player::resumePosition(std::nullopt, "http://a/1.mp4"), std::nullopt);
-        entry.position = 0;
-        QCOMPARE(player::resumePosition(entry, "http://a/1.mp4"), std::nullopt);
-    }
-
     void clockText_data()
     {
         QTest::addColumn<double>("seconds");
@@ -109,6 +100,13 @@ private slots:
         QTest::newRow("capture device") << "av://x11grab::0" << false;
         QTest::newRow("no scheme") << "vod.example/1.mp4" << false;
         QTest::newRow("empty") << "" << false;
+        // Known to the player, but they reach any port of any host.
+        QTest::newRow("tcp") << "tcp://127.0.0.1:18119" << false;
+        QTest::newRow("udp") << "udp://127.0.0.1:18119" << false;
+        QTest::newRow("gopher") << "gopher://127.0.0.1:18119/x" << false;
+        QTest::newRow("ftp") << "ftp://127.0.0.1:18119/a.mp4" << false;
+        QTest::newRow("concat") << "concat:http://a/1|http://a/2" << false;
+        QTest::newRow("crypto") << "crypto+http://a/1" << false;
     }
 
     void canOpen()
@@ -221,6 +219,39 @@ private slots:
             player.play(address);
             QTRY_COMPARE_WITH_TIMEOUT(player.state(), Player::State::Failed, 10000);
             QCOMPARE(player.address(), address);
+        }
+    }
+
+    // A playlist the site serves may name any address; what it names is
+    // held to the streaming protocols too, and never reaches the ports.
+    void playlistEntriesStayOnStreamingProtocols()
+    {
+        QTcpServer tcp;
+        QVERIFY(tcp.listen(QHostAddress::LocalHost));
+        int connections = 0;
+        connect(&tcp, &QTcpServer::newConnection, &tcp, [&] {
+            while (QTcpSocket *socket = tcp.nextPendingConnection()) {
+                ++connections;
+                socket->write("HTTP/1.0 200 OK\r\n\r\n"); // gopher or ftp would take it for a start
+            }
+        });
+        QUdpSocket udp;
+        QVERIFY(udp.bind(QHostAddress::LocalHost, 0));
+        const QString at = QString("127.0.0.1:%1").arg(tcp.serverPort());
+        const QByteArray list = QString("#EXTM3U\ntcp://%1\ngopher://%1/x\nftp://%1/a.mp4\nudp://127.0.0.1:%2\n")
+                                    .arg(at).arg(udp.localPort()).toUtf8();
+        m_server.on("/list.m3u", ScriptedServer::Reply(200, list).type("audio/x-mpegurl"));
+        const QByteArray hls = QString("#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXT-X-KEY:METHOD=AES-128,URI=\"tcp://%1\"\n"
+                                       "#EXTINF:4,\ngopher://%1/s.ts\n#EXT-X-ENDLIST\n").arg(at).toUtf8();
+        m_server.on("/list.m3u8", ScriptedServer::Reply(200, hls).type("application/vnd.apple.mpegurl"));
+        for (const QString &path : {QString("/list.m3u"), QString("/list.m3u8")}) {
+            Player player({false, false, 2});
+            player.play(m_server.site() + path);
+            QTRY_VERIFY_WITH_TIMEOUT(player.state() == Player::State::Failed || player.state() == Player::State::Ended
+                                         || player.state() == Player::State::Idle,
+                                     20000);
+            QCOMPARE(connections, 0);
+            QVERIFY(!udp.hasPendingDatagrams());
         }
     }
 

@@ -3,6 +3,8 @@
 // renderer (no OpenGL offscreen), and the sound goes nowhere.
 
 #include "library/watch_positions.h"
+#include "player/episode_session.h"
+#include "shell/player_controls.h"
 #include "scripted_server.h"
 #include "shell/play_hand_off.h"
 #include "shell/player_view.h"
@@ -12,6 +14,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -37,8 +42,14 @@ private slots:
         m_first = m_server.site() + "/clip.mp4";
         m_second = m_server.site() + "/clip.mp4?2";
         m_server.on("Lx=Dy&Id=7", ScriptedServer::Reply(200, ("第01集$" + m_first + "\r第02集$" + m_second
-                                                             + "\r第03集$bdhd://vod.example/3.rmvb").toUtf8()));
+                                                             + "\r第03集$bdhd://vod.example/3.rmvb\r第04集$"
+                                                             + m_long).toUtf8()));
         m_server.on("Lx=Nr&Id=7", ScriptedServer::Reply(200, "简介"));
+        m_server.on("/tracks.mkv", ScriptedServer::Reply(200, readAll(m_media.filePath("tracks.mkv"))).type("video/x-matroska"));
+        m_server.on("Lx=Dy&Id=9", ScriptedServer::Reply(200, ("正片$" + m_first).toUtf8()));
+        m_server.on("Lx=Nr&Id=9", ScriptedServer::Reply(200, "电影"));
+        m_server.on("Lx=Dy&Id=10", ScriptedServer::Reply(200, ("国语版$" + m_server.site() + "/tracks.mkv").toUtf8()));
+        m_server.on("Lx=Nr&Id=10", ScriptedServer::Reply(200, "多音轨"));
     }
 
     void resumesDrawsAndMovesOnToTheNextEpisode()
@@ -55,7 +66,7 @@ private slots:
         clickEpisode(w, 0);
         QVERIFY(handOff(f, w, m_first));
         QVERIFY(view->isVisible());
-        QCOMPARE(view->geometry(), QRect(352, 0, 680, 445));
+        QCOMPARE(view->geometry(), w.WebBrowser1->geometry());
         QCOMPARE(view->noticeText(), "从 00:01 继续播放");
         QTRY_COMPARE_WITH_TIMEOUT(view->player()->state(), State::Playing, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(reported.size() > 2, 10000);
@@ -134,12 +145,167 @@ private slots:
         QVERIFY2(f.messages.texts.isEmpty(), qPrintable(f.messages.texts.join('\n')));
     }
 
-private:
-    frmMain &open(WindowFixture &f)
+    // An address longer than the page can hand over gets a message in the
+    // player area at once; the page is written all the same.
+    void tooLongAnAddressIsSaidSo()
     {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        clickEpisode(w, 3);
+        QVERIFY(readAll(f.file("play.htm")).contains(m_long.toUtf8()));
+        QVERIFY(w.playerView()->showsUnsupported());
+        QVERIFY(w.playerView()->unsupportedText().startsWith("播放地址过长，无法播放\n"));
+        QVERIFY(!handOff(f, w, m_long));
+    }
+
+    // The title's opening is skipped, with a word and a way back; where
+    // its ending starts the episode counts as ended and the next is
+    // counted down to; the speed is the title's, from the keys.
+    void openingEndingAndSpeed()
+    {
+        WindowFixture f(m_server.site());
         f.prepareCatalogue({});
+        {
+            kinolark::store::Catalogue catalogue;
+            catalogue.open(f.file("data.db"));
+            QVERIFY(QSqlQuery(catalogue.database())
+                        .exec("insert into playback_setting values (7, 1, 1.0, 1.0, 1)"));
+        }
+        frmMain &w = open(f, 7);
+        PlayerView *view = w.playerView();
+        clickEpisode(w, 0);
+        QVERIFY(handOff(f, w, m_first));
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsOpeningSkipped(), 15000);
+        QTRY_VERIFY(view->player()->position() >= 0.95);
+        shot("14-opening-skipped.png", view);
+        QTest::keyClick(view, Qt::Key_BracketRight);
+        QTest::keyClick(view, Qt::Key_BracketRight);
+        QCOMPARE(view->player()->rate(), 1.5);
+        QCOMPARE(view->noticeText(), "1.5×");
+        QCOMPARE(view->controls()->speedText(), "1.5×");
+        menuShot("11-speed-menu.png", view, view->controls()->speedMenu());
+        menuShot("12-skip-menu.png", view, view->controls()->skipMenu());
+        QTRY_VERIFY_WITH_TIMEOUT(view->countingDown(), 15000);
+        // Stopped where the ending starts: a second before the end.
+        QCOMPARE(view->player()->state(), State::Paused);
+        QVERIFY2(view->player()->position() < 3.5, qPrintable(QString::number(view->player()->position())));
+        kinolark::library::WatchPositions positions(w.conn.database());
+        QCOMPARE(positions.entry(7, 0)->position, 0.0);
+        // The next episode plays as fast.
+        emit view->countdownFinished();
+        QVERIFY(handOff(f, w, m_second));
+        QTRY_COMPARE_WITH_TIMEOUT(view->player()->state(), State::Playing, 15000);
+        QCOMPARE(view->player()->rate(), 1.5);
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QCOMPARE(view->player()->rate(), 1.0);
+    }
+
+    // After the last episode: the end, with play again and back.
+    void theEndOffersReplayAndBack()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f, 9);
+        PlayerView *view = w.playerView();
+        clickEpisode(w, 0);
+        QVERIFY(handOff(f, w, m_first));
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsEnd(), 20000);
+        QVERIFY(!view->countingDown());
+        shot("15-end.png", view);
+        f.navigations.clear();
+        button(view, "重新播放")->click();
+        QCOMPARE(f.navigations, (RecordingBrowser::Log{{"WebBrowser1", "about:blank"}, {"WebBrowser1", f.file("play.htm")}}));
+        QVERIFY(handOff(f, w, m_first));
+        QVERIFY(!view->showsEnd());
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsEnd(), 20000);
+        button(view, "返回")->click();
+        QVERIFY(!view->isVisible());
+        QVERIFY(w.txtNr->isVisible());
+    }
+
+    // The picture stands in the middle of the area, with equal bars on
+    // both sides; a seek lands where it was asked, not on a key frame.
+    void centredPictureAndExactSeeks()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f, 7);
+        PlayerView *view = w.playerView();
+        clickEpisode(w, 1);
+        QVERIFY(handOff(f, w, m_second));
+        QTRY_COMPARE_WITH_TIMEOUT(view->player()->state(), State::Playing, 15000);
+        QTest::keyClick(view, Qt::Key_Space);
+        QTRY_COMPARE(view->player()->state(), State::Paused);
+        view->session()->seekTo(0.4);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(view->player()->position() - 0.4) < 0.05, 5000);
+        view->session()->seekBy(1);
+        // The clip's key frames are two seconds apart.
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(view->player()->position() - 1.4) < 0.05, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(view->grab().toImage()) > 0.2, 10000);
+        // The page's whole area, as the window shows it.
+        const QImage frame = w.grab(w.WebBrowser1->geometry()).toImage();
+        const int y = frame.height() / 2;
+        int left = 0, right = frame.width() - 1;
+        while (left < frame.width() && qGray(frame.pixel(left, y)) < 40)
+            ++left;
+        while (right > 0 && qGray(frame.pixel(right, y)) < 40)
+            --right;
+        const int leftBar = left, rightBar = frame.width() - 1 - right;
+        QVERIFY2(leftBar > 20 && qAbs(leftBar - rightBar) <= 2, qPrintable(QString("%1 | %2").arg(leftBar).arg(rightBar)));
+    }
+
+    // The track menu lists the episode's audio and subtitle tracks; a
+    // subtitle file in GBK reads as Chinese; what is not one is refused
+    // with a word, and playing goes on.
+    void tracksAndSubtitleFiles()
+    {
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f, 10);
+        PlayerView *view = w.playerView();
+        kinolark::player::Player *player = view->player();
+        clickEpisode(w, 0);
+        QVERIFY(handOff(f, w, m_server.site() + "/tracks.mkv"));
+        QTRY_COMPARE_WITH_TIMEOUT(player->state(), State::Playing, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->tracks().size(), 4, 5000);
+        // The clip is short: it waits while the menu and the files are tried.
+        player->setPaused(true);
+        QTRY_COMPARE(player->state(), State::Paused);
+        QMenu *menu = view->controls()->trackMenu();
+        menuShot("13-track-menu.png", view, menu);
+        emit menu->aboutToShow();
+        QStringList items;
+        for (QAction *action : menu->actions())
+            if (!action->text().isEmpty())
+                items << action->text();
+        QCOMPARE(items, (QStringList{"音轨", "国语（chi）", "English（eng）", "字幕", "中文（chi）", "关闭字幕", "加载字幕文件…"}));
+        for (QAction *action : menu->actions())
+            if (action->text() == "English（eng）")
+                action->trigger();
+        QTRY_VERIFY(std::any_of(player->tracks().cbegin(), player->tracks().cend(), [](const kinolark::player::Track &t) {
+            return t.title == "English" && t.selected;
+        }));
+
+        QVERIFY(view->loadSubtitleFile(m_media.filePath("subtitle-gbk.srt")));
+        QTRY_COMPARE_WITH_TIMEOUT(player->subtitleText(), QString("外挂字幕：简体中文"), 5000);
+        QTemporaryDir dir;
+        const QString big = dir.filePath("big.srt");
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(50 * 1024 * 1024));
+        file.close();
+        QVERIFY(!view->loadSubtitleFile(big));
+        QCOMPARE(view->noticeText(), "字幕文件过大，无法加载");
+        QVERIFY(!view->loadSubtitleFile(dir.filePath("gone.srt")));
+        QCOMPARE(view->noticeText(), "找不到这个字幕文件");
+        QVERIFY(!view->loadSubtitleFile(QCoreApplication::applicationFilePath()));
+        QCOMPARE(view->noticeText(), "只能加载 .srt、.ass、.ssa 或 .vtt 字幕文件");
+        QCOMPARE(player->state(), State::Paused);
+    }
+
+private:
+    frmMain &open(WindowFixture &f, qint64 id = 7)
+    {
+        if (!QFileInfo::exists(f.file("data.db")))
+            f.prepareCatalogue({});
         frmMain &w = f.load();
-        w.titleModel().setTitles({{7, "天下"}});
+        w.titleModel().setTitles({{id, "天下"}});
         w.TreeView2->setCurrentIndex(w.titleModel().index(0));
         w.TreeView2_NodeClick();
         return w;
@@ -158,6 +324,27 @@ private:
     static bool handOff(WindowFixture &f, frmMain &w, const QString &address)
     {
         return w.playHandOff()->deliver(QUrl::fromLocalFile(f.file("play.htm")), address, {680, 445});
+    }
+
+    // For the demo's screenshots, when it asks for them.
+    static void shot(const QString &name, QWidget *widget)
+    {
+        const QString folder = qEnvironmentVariable("KINOLARK_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            widget->grab().save(folder + "/" + name);
+    }
+    static void menuShot(const QString &name, QWidget *view, QMenu *menu)
+    {
+        if (qEnvironmentVariableIsEmpty("KINOLARK_SCREENSHOT_DIR"))
+            return;
+        menu->popup(view->mapToGlobal(QPoint(view->width() / 2, view->height() / 3)));
+        (void)QTest::qWaitForWindowExposed(menu);
+        QPixmap both = view->grab();
+        QPainter painter(&both);
+        painter.drawPixmap(view->width() / 2, view->height() / 3, menu->grab());
+        painter.end();
+        both.save(qEnvironmentVariable("KINOLARK_SCREENSHOT_DIR") + "/" + name);
+        menu->hide();
     }
 
     static QPushButton *button(QWidget *view, const QString &text)
@@ -180,6 +367,7 @@ private:
     QTemporaryDir m_media;
     ScriptedServer m_server;
     QString m_first, m_second;
+    const QString m_long = "http://vod.example/" + QString(100 * 1024, 'x') + ".mp4";
 };
 
 QTEST_MAIN(tst_EpisodePlayer)

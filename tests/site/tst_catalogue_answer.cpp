@@ -72,14 +72,18 @@ private slots:
         QTest::newRow("duplicate after a skipped one")
             << "5$x$bad$b&&5$8$good$g&&" << QStringList{"5|8|[good]|[g]"};
         QTest::newRow("triple ampersand") << "1$8$a$b&&&2$9$c$d&&" << QStringList{"1|8|[a]|[b]"};
-        QTest::newRow("signs") << "+5$8$a$b&&-6$-1$c$d&&" << QStringList{"5|8|[a]|[b]", "-6|-1|[c]|[d]"};
+        QTest::newRow("signs") << "+5$8$a$b&&6$-1$c$d&&" << QStringList{"5|8|[a]|[b]", "6|-1|[c]|[d]"};
         QTest::newRow("decimal") << "1.5$8$a$b&&" << QStringList();
         QTest::newRow("exponent") << "1e3$8$a$b&&" << QStringList();
         QTest::newRow("hex") << "0x10$8$a$b&&" << QStringList();
         QTest::newRow("digits split by a blank") << "1 2$8$a$b&&" << QStringList();
         QTest::newRow("full-width digits") << "１２$8$a$b&&" << QStringList();
-        QTest::newRow("largest id") << "9223372036854775807$8$a$b&&" << QStringList{"9223372036854775807|8|[a]|[b]"};
+        // Ids are those of a 32-bit column; no title has any other.
+        QTest::newRow("largest id") << "2147483647$8$a$b&&" << QStringList{"2147483647|8|[a]|[b]"};
+        QTest::newRow("id past the column") << "2147483648$8$a$b&&1$8$c$d&&" << QStringList{"1|8|[c]|[d]"};
+        QTest::newRow("largest 64-bit id") << "9223372036854775807$8$MAX$A&&" << QStringList();
         QTest::newRow("id too large") << "9223372036854775808$8$a$b&&" << QStringList();
+        QTest::newRow("zero and negative ids") << "0$8$a$b&&-6$8$c$d&&" << QStringList();
         QTest::newRow("leading zeros") << "007$08$a$b&&" << QStringList{"7|8|[a]|[b]"};
     }
     void parse()

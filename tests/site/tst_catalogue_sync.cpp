@@ -66,11 +66,12 @@ private:
     QString m_path;
     QNetworkAccessManager m_network;
 
-    SyncOutcome sync(Catalogue &catalogue, const QString &endpoint, int timeoutMs = 2000)
+    SyncOutcome sync(Catalogue &catalogue, const QString &endpoint, int timeoutMs = 2000, int deadlineMs = 120000)
     {
         CatalogueSync s(catalogue, m_network, endpoint, today);
         kinolark::site::HttpOptions options;
         options.timeoutMs = timeoutMs;
+        options.deadlineMs = deadlineMs;
         s.setRequestOptions(options);
         return s.run();
     }
@@ -167,6 +168,60 @@ private slots:
         QCOMPARE(titles(catalogue), (QStringList{"4|8|below|b", "5|8|old|o", "6|8|first|f"}));
     }
 
+    // Ids no title has, or far above all the others, would be the highest
+    // from then on and stop every later sync: they are skipped, and those
+    // stored before are passed over when the sync asks.
+    void idsThatStandApart_data()
+    {
+        QTest::addColumn<QList<qint64>>("stored");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QList<qint64>>("after");
+        const qint64 max64 = std::numeric_limits<qint64>::max();
+        QTest::newRow("an id past every column") << QList<qint64>{} << "1$8$a$a&&2$8$b$b&&9223372036854775807$8$MAX$A&&"
+                                                 << "Id=0" << QList<qint64>{1, 2};
+        QTest::newRow("one far above") << QList<qint64>{5} << "6$8$a$a&&3000000$8$b$b&&" << "Id=5"
+                                       << QList<qint64>{5, 6};
+        QTest::newRow("far above the catalogue alone") << QList<qint64>{5} << "2000000$8$b$b&&" << "Id=5"
+                                                       << QList<qint64>{5};
+        QTest::newRow("a million up is in reach") << QList<qint64>{5} << "6$8$a$a&&1000006$8$b$b&&" << "Id=5"
+                                                  << QList<qint64>{5, 6, 1000006};
+        QTest::newRow("a few far above") << QList<qint64>{5}
+                                         << "6$8$a$a&&2000000000$8$b$b&&2000000001$8$c$c&&2000000002$8$d$d&&"
+                                         << "Id=5" << QList<qint64>{5, 6};
+        QTest::newRow("first sync of one title") << QList<qint64>{} << "5000000$8$a$a&&" << "Id=0"
+                                                 << QList<qint64>{5000000};
+        QTest::newRow("stored past the column") << QList<qint64>{1, 2, max64} << "3$8$c$c&&" << "Id=2"
+                                                << QList<qint64>{1, 2, 3, max64};
+        QTest::newRow("stored far above") << QList<qint64>{1, 2, 2000000000} << "3$8$c$c&&" << "Id=2"
+                                          << QList<qint64>{1, 2, 3, 2000000000};
+        QList<qint64> jump{1};
+        for (qint64 id = 3000000; id < 3000017; ++id)
+            jump << id;
+        QTest::newRow("the site's own jump") << jump << "" << "Id=3000016" << jump;
+    }
+    void idsThatStandApart()
+    {
+        QFETCH(QList<qint64>, stored);
+        QFETCH(QString, answer);
+        QFETCH(QString, asked);
+        QFETCH(QList<qint64>, after);
+        ScriptedServer server;
+        QVERIFY(server.listen());
+        server.on("Lx=All&" + asked, ScriptedServer::Reply(200, answer.toUtf8()));
+        server.on("Lx=Up", ScriptedServer::Reply(200, "Up1"));
+        Catalogue catalogue;
+        catalogue.open(m_path);
+        for (qint64 id : stored)
+            QVERIFY(run(catalogue, QString("insert into vod values (%1, 8, 'x', 'x')").arg(id)));
+        QCOMPARE(sync(catalogue, server.endpoint()).result, Result::Synced);
+        QCOMPARE(server.requests.value(0), "Lx=All&" + asked);
+        QStringList ids;
+        for (qint64 id : after)
+            ids << QString::number(id);
+        QCOMPARE(rows(catalogue, "select vod_id from vod order by vod_id"), ids);
+    }
+
     void answerWithoutSeparatorStillMarksTheDay()
     {
         ScriptedServer server;
@@ -219,6 +274,8 @@ private slots:
         QTest::newRow("no answer") << ScriptedServer::Reply(200, records).hanging();
         QTest::newRow("cut body") << ScriptedServer::Reply(200, records).cut();
         QTest::newRow("stalled body") << ScriptedServer::Reply(200, records).stalled();
+        // A byte now and then never lets the idle timeout trip.
+        QTest::newRow("slow drip") << ScriptedServer::Reply(200, records).dripping(50);
     }
     void failedRequestStoresNothing()
     {
@@ -231,7 +288,7 @@ private slots:
         catalogue.open(m_path);
         QElapsedTimer clock;
         clock.start();
-        const SyncOutcome outcome = sync(catalogue, server.endpoint(), 300);
+        const SyncOutcome outcome = sync(catalogue, server.endpoint(), 300, 500);
         QCOMPARE(outcome.result, Result::SiteFailed);
         QVERIFY(!outcome.error.isEmpty());
         QVERIFY(clock.elapsed() < 5000);

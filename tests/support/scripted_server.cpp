@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
 ScriptedServer::ScriptedServer(QObject *parent)
     : QObject(parent)
 {
@@ -69,11 +71,41 @@ void ScriptedServer::serve(QTcpSocket *socket)
                 head += header + "\r\n";
             head += "Connection: close\r\n\r\n";
             socket->write(head);
+            if (reply.dripMs > 0) {
+                auto *drip = new QTimer(socket);
+                auto sent = std::make_shared<qsizetype>(0);
+                QObject::connect(drip, &QTimer::timeout, socket, [socket, drip, sent, body = reply.body] {
+                    if (*sent >= body.size()) {
+                        drip->stop();
+                        socket->disconnectFromHost();
+                        return;
+                    }
+                    socket->write(body.mid((*sent)++, 1));
+                });
+                drip->start(reply.dripMs);
+                return;
+            }
             if (reply.cutBody || reply.stallBody) {
                 socket->write(reply.body.left(reply.body.size() / 2));
                 socket->flush();
                 if (reply.cutBody)
                     socket->disconnectFromHost();
+                return;
+            }
+            if (reply.bytesPerSecond > 0) {
+                // A slice every 50 ms until the body is sent.
+                auto *pace = new QTimer(socket);
+                auto sent = std::make_shared<qint64>(0);
+                connect(pace, &QTimer::timeout, socket, [socket, pace, sent, reply] {
+                    const qint64 slice = qMax(1, reply.bytesPerSecond / 20);
+                    socket->write(reply.body.mid(*sent, slice));
+                    *sent += slice;
+                    if (*sent >= reply.body.size()) {
+                        pace->stop();
+                        socket->disconnectFromHost();
+                    }
+                });
+                pace->start(50);
                 return;
             }
             socket->write(reply.body);

@@ -28,6 +28,8 @@ public:
         Reply &hanging() { hang = true; return *this; }
         Reply &cut() { cutBody = true; return *this; }
         Reply &stalled() { stallBody = true; return *this; }
+        Reply &dripping(int everyMs) { dripMs = everyMs; return *this; }
+        Reply &paced(int bytesPerSecond_) { bytesPerSecond = bytesPerSecond_; return *this; }
 
         int status;
         QByteArray body;
@@ -37,6 +39,8 @@ public:
         bool hang = false;              // read the request, never answer
         bool cutBody = false;           // announce the whole body, send half, close
         bool stallBody = false;         // announce the whole body, send half, keep open
+        int dripMs = 0;                 // send the body a byte at a time, one every dripMs
+        int bytesPerSecond = 0;         // send the body this slowly; 0: at once
     };
 
     explicit ScriptedServer(QObject *parent = nullptr);

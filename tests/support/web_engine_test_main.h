@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/player_scheme.h"
+#include "shell/web_profile.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -16,6 +17,7 @@ inline void prepareWebEngineTest()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    kinolark::shell::prepareWebEngineSwitches();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     kinolark::shell::PlayerScheme::registerScheme();
 }

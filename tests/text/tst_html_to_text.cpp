@@ -1,7 +1,9 @@
 #include "text/html_to_text.h"
+#include "text/shown_lines.h"
 
 #include <QtTest>
 
+using kinolark::text::breakLongLines;
 using kinolark::text::HtmlToText;
 
 class tst_HtmlToText : public QObject
@@ -44,6 +46,34 @@ private slots:
         QFETCH(QString, html);
         QFETCH(QString, text);
         QCOMPARE(HtmlToText(html), text);
+    }
+
+    // Lines for the description box: none longer than asked, nothing lost,
+    // short ones untouched.
+    void longLinesAreBroken_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("pieces"); // the lines of the result, ends dropped
+        const QString x32(32, 'x');
+        QTest::newRow("short") << "abc\r\ndef" << QStringList{"abc", "def"};
+        QTest::newRow("exactly the longest") << x32 << QStringList{x32};
+        QTest::newRow("no blank: hard break") << x32 + "yy" << QStringList{x32, "yy"};
+        QTest::newRow("at the last blank") << QString(30, 'a') + " bcd" << QStringList{QString(30, 'a') + " ", "bcd"};
+        QTest::newRow("after punctuation") << QString(29, 'a') + "，bcdef" << QStringList{QString(29, 'a') + "，", "bcdef"};
+        QTest::newRow("blank too early") << "a " + QString(40, 'b') << QStringList{"a " + QString(30, 'b'), QString(10, 'b')};
+        QTest::newRow("pair kept whole") << QString(31, 'a') + "😀b" << QStringList{QString(31, 'a'), "😀b"};
+        QTest::newRow("each line on its own") << x32 + "z\n" + x32 + "\r" + x32 + "q"
+                                              << QStringList{x32, "z", x32, x32, "q"};
+        QTest::newRow("many pieces") << QString(100, 'x') << QStringList{x32, x32, x32, "xxxx"};
+    }
+    void longLinesAreBroken()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, pieces);
+        const QString shown = breakLongLines(text, 32);
+        QCOMPARE(shown.split(QRegularExpression("\r\n|\n|\r")), pieces);
+        QString joined = shown;
+        QCOMPARE(joined.remove("\r\n").remove('\n').remove('\r'), QString(text).remove('\n').remove('\r'));
     }
 
     void nullReadsAsEmpty()

@@ -41,8 +41,12 @@ int main(int argc, char *argv[])
                                      QStringLiteral("Append one line per request to FILE (\"-\": stdout)."),
                                      QStringLiteral("FILE"));
     const QCommandLineOption media(QStringLiteral("media"),
-                                   QStringLiteral("Serve the files of DIR under /media/, and let some titles' "
-                                                  "play lists point at them."),
+                                   QStringLiteral("Serve the files of DIR (made by scripts/media) under "
+                                                  "/media/, with byte ranges, and let the first four action "
+                                                  "films' play lists point at them: an MP4, HLS, an address "
+                                                  "that answers 404, one for a dedicated player, HLS "
+                                                  "encrypted with AES-128 (its key served beside it) and a "
+                                                  "playlist that names file:///etc/passwd as a segment."),
                                    QStringLiteral("DIR"));
     const QCommandLineOption moreEpisodes(QStringLiteral("more-episodes"),
                                           QStringLiteral("Add N episodes to title ID (repeatable; also at run "

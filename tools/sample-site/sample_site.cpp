@@ -142,10 +142,18 @@ QString SampleSite::playList(qint64 id) const
         return m_catalogue.playList(id);
     // The first two action films play from this site: an MP4, an HLS
     // stream, an address that answers 404, and one for a dedicated player.
+    // The third is encrypted HLS, its key on the site; the fourth's
+    // playlist names a local file as a segment.
     const int index = int(title - m_catalogue.titles().data());
     const QString media = m_address + QStringLiteral("/media/");
     const QString mp4 = media + QStringLiteral("sample.mp4");
     const QString hls = media + QStringLiteral("hls/sample.m3u8");
+    if (index == 35)
+        return QStringList{QStringLiteral("加密版$") + media + QStringLiteral("hls-aes/sample.m3u8"),
+                           QStringLiteral("高清版$") + mp4}
+            .join(QLatin1Char('\r'));
+    if (index == 50)
+        return QStringLiteral("本地片段版$") + media + QStringLiteral("hls-local/sample.m3u8");
     if (index == 5)
         return QStringList{QStringLiteral("第01集$") + mp4, QStringLiteral("第02集$") + hls,
                            QStringLiteral("第03集$") + mp4}
@@ -170,6 +178,7 @@ void SampleSite::serveMedia(const QHttpServerRequest &request, QHttpServerRespon
     const QByteArray body = file.readAll();
     const QByteArray type = wanted.endsWith(QLatin1String(".m3u8")) ? "application/vnd.apple.mpegurl"
                             : wanted.endsWith(QLatin1String(".ts"))  ? "video/mp2t"
+                            : wanted.endsWith(QLatin1String(".key")) ? "application/octet-stream"
                                                                      : "video/mp4";
     // Players seek with byte ranges: "bytes=FROM-" or "bytes=FROM-TO".
     const QByteArray range = request.value(QByteArrayLiteral("Range"));

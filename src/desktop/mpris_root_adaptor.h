@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QString>
+#include <QStringList>
+
+namespace kinolark::desktop {
+
+class MprisService;
+
+// MPRIS's root interface: who the player is, and Raise and Quit.
+class MprisRootAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ canQuit)
+    Q_PROPERTY(bool CanRaise READ canRaise)
+    Q_PROPERTY(bool HasTrackList READ hasTrackList)
+    Q_PROPERTY(QString Identity READ identity)
+    Q_PROPERTY(QString DesktopEntry READ desktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ supportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
+public:
+    explicit MprisRootAdaptor(MprisService *service);
+
+    bool canQuit() const { return true; }
+    bool canRaise() const { return true; }
+    bool hasTrackList() const { return false; }
+    QString identity() const;
+    QString desktopEntry() const;
+    // Nothing is opened from outside: episodes come from the catalogue.
+    QStringList supportedUriSchemes() const { return {}; }
+    QStringList supportedMimeTypes() const { return {}; }
+
+public slots:
+    void Raise();
+    void Quit();
+
+private:
+    MprisService *m_service;
+};
+
+} // namespace kinolark::desktop
