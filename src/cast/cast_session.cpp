@@ -97,6 +97,7 @@ void CastSession::play(const QString &address, double startSeconds)
     m_position = m_startAt;
     m_duration = 0;
     m_deviceLost = false;
+    m_reachedPlaying = false;
     m_errorText.clear();
     if (!m_renderer.isValid()) {
         fail(CastText::noRenderer());
@@ -195,6 +196,7 @@ void CastSession::polled(const PollRound &round)
     }
     if (m_state == State::Starting) {
         if (state == QLatin1String("PLAYING")) {
+            m_reachedPlaying = true;
             setState(State::Playing);
             m_playingSince = now;
             m_progressed = false;

@@ -89,6 +89,8 @@ public:
     int volume() const { return m_volume; }
     bool muted() const { return m_muted; }
     bool hasVolume() const;
+    // The TV said PLAYING for this address: the position means something.
+    bool reachedPlaying() const { return m_reachedPlaying; }
     // The TV stopped answering (the session is Failed).
     bool deviceLost() const { return m_deviceLost; }
     QString errorText() const { return m_errorText; }
@@ -136,6 +138,7 @@ private:
     int m_volume = -1;
     bool m_muted = false;
     bool m_deviceLost = false;
+    bool m_reachedPlaying = false;
     QString m_errorText;
 
     bool m_startSeek = false;   // the start position is still to be sought

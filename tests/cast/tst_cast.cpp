@@ -5,6 +5,7 @@
 
 #include "cast/cast_metadata.h"
 #include "cast/cast_session.h"
+#include "cast/cast_target.h"
 #include "cast/glib_loop.h"
 #include "cast/renderer_device.h"
 #include "cast/renderer_list.h"
@@ -28,6 +29,7 @@
 #include <functional>
 
 using namespace kinolark::cast;
+namespace player = kinolark::player;
 
 namespace {
 
@@ -146,6 +148,7 @@ private slots:
     void startPositionAndMetadata();
     void tvStops_data();
     void tvStops();
+    void asPlaybackTarget();
 
     // gmediarender on the test's own network.
     void discovery();
@@ -461,6 +464,41 @@ void TestCast::tvStops()
         QCOMPARE(failed.first().first().toString(), says);
         QCOMPARE(session.position(), parseTransportTime(QString::fromLatin1(at)));
     }
+}
+
+void TestCast::asPlaybackTarget()
+{
+    FakeRenderer fake;
+    QVERIFY(fake.listen());
+    fake.description = FakeRenderer::describe(QStringLiteral("假电视"), QStringLiteral("uuid:fake-tv"));
+    fake.trackDuration = "0:45:00";
+    RendererList list(&m_network);
+    CastTarget target;
+    target.setRenderer(addFake(list, fake));
+    target.session().setTiming(quick());
+    QSignalSpy stopped(&target, &player::PlaybackTarget::stopped);
+    target.play(QStringLiteral("http://127.0.0.1:9/01.mp4"), 0);
+    QCOMPARE(target.state(), player::PlaybackTarget::State::Connecting);
+    QTRY_COMPARE(target.state(), player::PlaybackTarget::State::Playing);
+    fake.relTime = "0:20:00";
+    QTRY_COMPARE(target.position(), 1200.0);
+
+    // The next episode: the first is reported where it stood.
+    target.play(QStringLiteral("http://127.0.0.1:9/02.mp4"), 0);
+    QCOMPARE(stopped.size(), 1);
+    auto stop = stopped.takeFirst().first().value<player::PlaybackTarget::Stop>();
+    QCOMPARE(stop.address, QStringLiteral("http://127.0.0.1:9/01.mp4"));
+    QCOMPARE(stop.position, 1200.0);
+    QVERIFY(stop.loaded && !stop.reachedEnd);
+
+    QTRY_COMPARE(target.state(), player::PlaybackTarget::State::Playing);
+    fake.relTime = "0:44:59";
+    QTRY_COMPARE(target.position(), 2699.0);
+    fake.transportState = "STOPPED";
+    QVERIFY(stopped.wait(3000));
+    stop = stopped.takeFirst().first().value<player::PlaybackTarget::Stop>();
+    QVERIFY(stop.reachedEnd);
+    QCOMPARE(target.state(), player::PlaybackTarget::State::Ended);
 }
 
 Renderer TestCast::findRenderer(RendererList &list, RendererProcess &tv, const QString &name, const QString &uuid,
