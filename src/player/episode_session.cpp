@@ -24,6 +24,19 @@ void EpisodeSession::setTarget(PlaybackTarget *target)
         disconnect(connection);
     m_target = target;
     attach();
+    emit targetChanged();
+}
+
+void EpisodeSession::leave()
+{
+    if (m_target && m_line >= 0 && m_target->address() == m_playing && m_target->duration() > 0)
+        m_store.savePosition(m_titleId, m_line, m_address,
+                             positionToKeep(m_target->position(), m_target->duration()), m_target->duration());
+    for (const QMetaObject::Connection &connection : std::exchange(m_connections, {}))
+        disconnect(connection);
+    m_target = nullptr;
+    m_line = -1;
+    emit episodeChanged();
 }
 
 void EpisodeSession::attach()

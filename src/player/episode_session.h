@@ -27,6 +27,9 @@ public:
 
     // Where episodes play from now on; what plays stops.
     void setTarget(PlaybackTarget *target);
+    // Lets go of what plays without stopping it (a TV goes on when the
+    // window closes); where it is counts as where it stopped.
+    void leave();
     PlaybackTarget *target() const { return m_target; }
 
     // The title whose episodes may play: its play addresses by line, and
@@ -88,6 +91,7 @@ signals:
     // A jump: the user's seek, a skip, a resume.
     void seeked(double position);
     void episodeChanged();
+    void targetChanged();
 
 private:
     void attach();

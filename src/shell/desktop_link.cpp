@@ -37,15 +37,8 @@ DesktopLink::DesktopLink(player::EpisodeSession *session, QWidget *window, const
         if (m_mpris)
             m_mpris->notifySeeked(qint64(at * microseconds));
     });
-    if (player::PlaybackTarget *target = session->target()) {
-        connect(target, &player::PlaybackTarget::stateChanged, this, &DesktopLink::update);
-        connect(target, &player::PlaybackTarget::durationChanged, this, &DesktopLink::update);
-        connect(target, &player::PlaybackTarget::volumeChanged, this, &DesktopLink::update);
-        connect(target, &player::PlaybackTarget::positionChanged, this, [this](double at) {
-            if (m_mpris && std::isfinite(at))
-                m_mpris->setPosition(qint64(at * microseconds));
-        });
-    }
+    connect(session, &player::EpisodeSession::targetChanged, this, &DesktopLink::followTarget);
+    followTarget();
     if (busAddress == QLatin1String("none"))
         return;
     m_bus = new desktop::SessionBus(this);
@@ -60,6 +53,24 @@ DesktopLink::~DesktopLink()
 {
     // Before the program ends, not whenever the bus gets round to it.
     m_inhibitor->release();
+}
+
+void DesktopLink::followTarget()
+{
+    for (const QMetaObject::Connection &connection : std::exchange(m_targetConnections, {}))
+        disconnect(connection);
+    player::PlaybackTarget *target = m_session ? m_session->target() : nullptr;
+    if (target) {
+        m_targetConnections
+            << connect(target, &player::PlaybackTarget::stateChanged, this, &DesktopLink::update)
+            << connect(target, &player::PlaybackTarget::durationChanged, this, &DesktopLink::update)
+            << connect(target, &player::PlaybackTarget::volumeChanged, this, &DesktopLink::update)
+            << connect(target, &player::PlaybackTarget::positionChanged, this, [this](double at) {
+                   if (m_mpris && std::isfinite(at))
+                       m_mpris->setPosition(qint64(at * microseconds));
+               });
+    }
+    update();
 }
 
 bool DesktopLink::screenKeptOn() const

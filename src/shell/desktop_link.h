@@ -42,6 +42,7 @@ signals:
 
 private:
     void connectBus(const QDBusConnection &bus);
+    void followTarget();
     void update();
 
     QPointer<player::EpisodeSession> m_session;
@@ -49,6 +50,7 @@ private:
     desktop::SessionBus *m_bus = nullptr;
     desktop::ScreenInhibitor *m_inhibitor = nullptr;
     desktop::MprisService *m_mpris = nullptr;
+    QList<QMetaObject::Connection> m_targetConnections;
 };
 
 } // namespace kinolark::shell

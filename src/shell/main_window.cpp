@@ -2,6 +2,7 @@
 
 #include "browse/category_tree.h"
 #include "library/episode_records.h"
+#include "player/episode_session.h"
 #include "shell/browser.h"
 #include "shell/message_sink.h"
 #include "shell/my_titles.h"
@@ -261,7 +262,10 @@ bool frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
-    // Where playing stopped is stored before the catalogue closes.
+    // Where playing stopped is stored before the catalogue closes. A TV
+    // plays on when the window closes, as it does when a phone's app does.
+    if (casting())
+        m_session->leave();
     stopPlayer();
     m_suggestions->close();
     conn.close();

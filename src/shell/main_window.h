@@ -10,6 +10,7 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,6 +24,12 @@ class QMouseEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+
+namespace kinolark::cast {
+class CastTarget;
+class RendererList;
+struct Renderer;
+}
 
 namespace kinolark::library {
 class EpisodeRecords;
@@ -39,6 +46,7 @@ class EpisodeSession;
 namespace kinolark::shell {
 
 class Browser;
+class CastPanel;
 class DesktopLink;
 class MyTitles;
 class PlayHandOff;
@@ -101,6 +109,17 @@ public:
     // The episode that plays, and the desktop's view of it.
     player::EpisodeSession *episodeSession() const { return m_session; }
     DesktopLink *desktopLink() const { return m_desktop; }
+    // Casting to a TV (main_window_cast.cpp).
+    cast::RendererList *renderers() const { return m_renderers; }
+    cast::CastTarget *castTarget() const { return m_castTarget; }
+    CastPanel *castPanel() const { return m_castPanel; }
+    bool casting() const;
+    // Plays the shown title's line `line` on `renderer`, from where the
+    // window's player was if it played that episode.
+    void castEpisode(int line, const kinolark::cast::Renderer &renderer);
+    void stopCasting();
+    // The TV stops; the episode goes on in the window from where it was.
+    void playHere();
 
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
@@ -156,6 +175,9 @@ private:
     // The episode item of the play-list line `line`, clicked as the user would.
     bool clickEpisodeLine(int line);
     void stopPlayer();
+    void setUpCasting();
+    QMenu *castMenu(QWidget *parent, const std::function<int()> &line);
+    void addRendererByHand();
 
     Services m_services;
     browse::TitleListModel m_titles;
@@ -179,6 +201,9 @@ private:
     std::unique_ptr<library::EpisodeRecords> m_records;
     player::EpisodeSession *m_session = nullptr;
     DesktopLink *m_desktop = nullptr;
+    cast::RendererList *m_renderers = nullptr;
+    cast::CastTarget *m_castTarget = nullptr;
+    CastPanel *m_castPanel = nullptr;
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
     QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
 };

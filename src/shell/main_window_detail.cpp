@@ -9,6 +9,7 @@
 #include "shell/browser.h"
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
+#include "shell/cast_menu.h"
 #include "shell/my_titles.h"
 #include "shell/play_hand_off.h"
 #include "shell/player_view.h"
@@ -313,6 +314,14 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
     connect(open, &QAction::triggered, this, [this, url = *address] { openEpisodeExternally(url); });
     QAction *copy = menu->addAction(QStringLiteral("复制播放地址"));
     connect(copy, &QAction::triggered, this, [this, url = *address] { copyEpisodeAddress(url); });
+    menu->setToolTipsVisible(true);
+    const int line = *episodeLine(item);
+    QMenu *toTv = castMenu(menu.get(), [line] { return line; });
+    QAction *cast = menu->addMenu(toTv);
+    if (const QString why = CastMenu::notCastableReason(*address); !why.isEmpty()) {
+        cast->setEnabled(false);
+        cast->setToolTip(why);
+    }
     return menu;
 }
 

@@ -3,9 +3,11 @@
 // says what comes next; the window maps its list items to lines.
 #include "shell/main_window.h"
 
+#include "cast/cast_metadata.h"
 #include "library/episode_records.h"
 #include "player/episode_session.h"
 #include "shell/browser.h"
+#include "shell/cast_menu.h"
 #include "shell/desktop_link.h"
 #include "shell/play_hand_off.h"
 #include "shell/player_view.h"
@@ -42,12 +44,20 @@ void frmMain::setUpPlayer()
     connect(m_playerView, &PlayerView::copyRequested, this, &frmMain::copyEpisodeAddress);
     connect(m_playerView, &PlayerView::openRequested, this, &frmMain::openEpisodeExternally);
     m_desktop = new DesktopLink(m_session, this, m_services.desktopBus, this);
-    connect(m_desktop, &DesktopLink::stopRequested, this, &frmMain::stopPlayer);
+    connect(m_desktop, &DesktopLink::stopRequested, this, [this] {
+        if (casting())
+            stopCasting();
+        else
+            stopPlayer();
+    });
+    setUpCasting();
 }
 
 void frmMain::preparePlayer(int line, const QString &address, const QString &page)
 {
-    stopPlayer();
+    // While a TV plays, the episode clicked goes to the TV in its turn.
+    if (!casting())
+        stopPlayer();
     m_episode = {m_titleId, line, address};
     m_playPage = Browser::addressUrl(page);
     m_handOff->expect(m_playPage, address);
@@ -67,6 +77,11 @@ void frmMain::browser1PageStarting(const QUrl &url)
     // belong to the episode being started; any other page ends it.
     if (url.matches(QUrl(QStringLiteral("about:blank")), QUrl::None) || url.matches(m_playPage, QUrl::RemoveFragment))
         return;
+    // The TV plays on while the user browses.
+    if (casting()) {
+        m_handOff->cancel();
+        return;
+    }
     stopPlayer();
 }
 
@@ -74,6 +89,13 @@ void frmMain::playHandedOff(const QString &address, const QSize &)
 {
     if (address != m_episode.address || !conn.isOpen())
         return;
+    if (casting()) {
+        if (cast::isCastable(address))
+            m_session->play(m_episode.line, address);
+        else
+            message(CastMenu::notCastableReason(address));
+        return;
+    }
     m_playerView->setGeometry(WebBrowser1->geometry());
     if (!m_playerView->player()->canPlay(address)) {
         m_playerView->showUnsupported(address);

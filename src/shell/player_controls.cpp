@@ -135,6 +135,13 @@ void PlayerControls::setFullScreen(bool on)
     m_fullScreenButton->setIcon(glyph(on ? Glyph::Window : Glyph::FullScreen));
 }
 
+void PlayerControls::addCastButton(QMenu *menu)
+{
+    QToolButton *button = menuButton(this, QStringLiteral("投屏"), QStringLiteral("在电视上播放这一集"), menu);
+    auto *row = static_cast<QHBoxLayout *>(layout());
+    row->insertWidget(row->indexOf(m_trackButton) + 1, button);
+}
+
 QString PlayerControls::speedText() const
 {
     return m_speedButton->text();

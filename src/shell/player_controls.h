@@ -33,6 +33,8 @@ public:
     QMenu *skipMenu() const { return m_skipMenu; }
     QMenu *trackMenu() const { return m_trackMenu; }
     QString speedText() const;
+    // A "投屏" button for `menu`, beside the track menu.
+    void addCastButton(QMenu *menu);
 
 signals:
     void fullScreenClicked();

@@ -122,16 +122,24 @@ void PlayerView::setSession(player::EpisodeSession *session)
     connect(m_controls, &PlayerControls::fullScreenClicked, this, [this] { setFullScreen(!m_fullScreen); });
     connect(m_controls, &PlayerControls::subtitleFileWanted, this, &PlayerView::pickSubtitleFile);
     connect(m_controls, &PlayerControls::note, this, [this](const QString &text) { showNotice(text, resumeNoticeMs); });
-    connect(session, &player::EpisodeSession::started, this, &PlayerView::episodeStarted);
-    connect(session, &player::EpisodeSession::openingSkipped, this, [this] {
+    // What plays elsewhere (on a TV) is shown elsewhere.
+    const auto here = [this] { return m_session->target() == &m_player; };
+    connect(session, &player::EpisodeSession::started, this, [this, here](double start, bool resumed) {
+        if (here())
+            episodeStarted(start, resumed);
+    });
+    connect(session, &player::EpisodeSession::openingSkipped, this, [this, here] {
+        if (!here())
+            return;
         m_panels->showOpeningSkipped(skippedNoticeMs);
         layOut();
     });
-    connect(session, &player::EpisodeSession::ended, this, [this](std::optional<int> next) {
-        episodeEnded(next.has_value(), next ? m_session->episodeName(*next) : QString());
+    connect(session, &player::EpisodeSession::ended, this, [this, here](std::optional<int> next) {
+        if (here())
+            episodeEnded(next.has_value(), next ? m_session->episodeName(*next) : QString());
     });
-    connect(session, &player::EpisodeSession::rateChanged, this, [this](double rate) {
-        if (isVisible() && m_session->active())
+    connect(session, &player::EpisodeSession::rateChanged, this, [this, here](double rate) {
+        if (here() && isVisible() && m_session->active())
             showNotice(player::rateText(rate), 1500);
     });
     layOut();

@@ -27,6 +27,8 @@ struct WindowFixture
         services.messages = &messages;
         services.today = [this] { return today; };
         services.requestTimeoutMs = 5000;
+        services.findRenderers = false; // no SSDP on the machine's own networks
+        services.desktopBus = QStringLiteral("none");
     }
 
     kinolark::shell::frmMain &make()
