@@ -526,7 +526,7 @@ void TestCast::discovery()
     QSignalSpy searching(&list, &RendererList::searchingChanged);
     list.search();
     QVERIFY(list.searching());
-    QTRY_COMPARE_WITH_TIMEOUT(list.renderers().size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(list.renderers().size(), 2, 15000);
     const QList<Renderer> found = list.renderers();
     QCOMPARE(found[0].friendlyName, QStringLiteral("Living Room TV"));
     QCOMPARE(found[1].friendlyName, found[0].friendlyName);
@@ -572,9 +572,9 @@ void TestCast::castMp4()
     timing.pollMs = 250;
     session.setTiming(timing);
     session.start(renderer, m_site.site() + QStringLiteral("/media/sample.mp4"), QStringLiteral("第01集 <测试> & \"片\""));
-    QTRY_COMPARE_WITH_TIMEOUT(session.state(), CastSession::State::Playing, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(session.duration(), 20.0, 3000);
-    QTRY_VERIFY_WITH_TIMEOUT(session.position() >= 1, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(session.state(), CastSession::State::Playing, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(session.duration(), 20.0, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(session.position() >= 1, 15000);
 
     session.pause();
     QTRY_COMPARE(session.state(), CastSession::State::Paused);
@@ -625,8 +625,8 @@ void TestCast::castHls()
     timing.pollMs = 250;
     session.setTiming(timing);
     session.start(renderer, m_site.site() + QStringLiteral("/media/hls/sample.m3u8"), QStringLiteral("第02集"));
-    QTRY_COMPARE_WITH_TIMEOUT(session.state(), CastSession::State::Playing, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(session.position() >= 1, 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(session.state(), CastSession::State::Playing, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(session.position() >= 1, 15000);
     session.stop();
 }
 
@@ -642,8 +642,8 @@ void TestCast::rendererKilledMidEpisode()
     QSignalSpy failed(&session, &CastSession::failed);
     // Cast from where the built-in player was.
     session.start(renderer, m_site.site() + QStringLiteral("/media/sample.mp4"), QStringLiteral("第03集"), 4);
-    QTRY_COMPARE_WITH_TIMEOUT(session.state(), CastSession::State::Playing, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(session.position() >= 6, 6000);
+    QTRY_COMPARE_WITH_TIMEOUT(session.state(), CastSession::State::Playing, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(session.position() >= 6, 18000);
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("无法再连接到「TV」")));
     QElapsedTimer gone;

@@ -159,10 +159,10 @@ private slots:
                 return s->state() == QLocalSocket::ConnectedState;
             });
         };
-        QTRY_VERIFY_WITH_TIMEOUT(open() <= SingleInstance::pendingLimit, 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(open(), 0, SingleInstance::requestMs + 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(open() <= SingleInstance::pendingLimit, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(open(), 0, SingleInstance::requestMs + 10000);
         idle.clear();
-        QTRY_VERIFY_WITH_TIMEOUT(openFiles() <= before + 2, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(openFiles() <= before + 2, 10000);
 
         QSignalSpy asked(&instance, &SingleInstance::activationRequested);
         QCOMPARE(askToActivate(path), QByteArray("ok\n"));
