@@ -248,6 +248,7 @@ bool frmMain::Form_Load()
     synchroniseCatalogue();
     m_suggestions->open(catalogueFile(), m_services.pinyin);
     m_my->load();
+    setUpDownloads();
 
     ListView1->setViewMode(QListView::ListMode);
     ListView1->setFlow(QListView::LeftToRight);

@@ -31,6 +31,10 @@ class RendererList;
 struct Renderer;
 }
 
+namespace kinolark::download {
+class DownloadManager;
+}
+
 namespace kinolark::library {
 class EpisodeRecords;
 }
@@ -109,6 +113,10 @@ public:
     // The episode that plays, and the desktop's view of it.
     player::EpisodeSession *episodeSession() const { return m_session; }
     DesktopLink *desktopLink() const { return m_desktop; }
+    // Episodes kept on this machine (main_window_downloads.cpp).
+    download::DownloadManager *downloads() const { return m_downloads; }
+    // Queues the shown title's line `line`.
+    void downloadEpisode(int line, const QString &episodeName);
     // Casting to a TV (main_window_cast.cpp).
     cast::RendererList *renderers() const { return m_renderers; }
     cast::CastTarget *castTarget() const { return m_castTarget; }
@@ -176,6 +184,8 @@ private:
     bool clickEpisodeLine(int line);
     void stopPlayer();
     void setUpCasting();
+    void setUpDownloads();
+    void markDownloadedEpisodes();
     QMenu *castMenu(QWidget *parent, const std::function<int()> &line);
     void addRendererByHand();
 
@@ -204,6 +214,7 @@ private:
     cast::RendererList *m_renderers = nullptr;
     cast::CastTarget *m_castTarget = nullptr;
     CastPanel *m_castPanel = nullptr;
+    download::DownloadManager *m_downloads = nullptr;
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
     QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
 };

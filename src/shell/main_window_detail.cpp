@@ -9,6 +9,7 @@
 #include "shell/browser.h"
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
+#include "download/download_manager.h"
 #include "shell/cast_menu.h"
 #include "shell/my_titles.h"
 #include "shell/play_hand_off.h"
@@ -38,8 +39,10 @@ namespace kinolark::shell {
 
 namespace {
 
-// Where an episode item keeps its key, "Pid" followed by its play-list line.
+// Where an episode item keeps its key, "Pid" followed by its play-list line,
+// and whether it is kept on this machine.
 constexpr int episodeKeyRole = Qt::UserRole;
+constexpr int episodeDownloadedRole = Qt::UserRole + 1;
 
 QString episodeKeyPrefix()
 {
@@ -81,6 +84,14 @@ public:
         for (const QChar c : {QChar(QChar::LineSeparator), QChar(u'\n'), QChar(u'\r')})
             text.remove(c);
         return text;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(episodeDownloadedRole).toBool())
+            option->text += QStringLiteral("（已下载）");
     }
 };
 
@@ -208,7 +219,19 @@ void frmMain::showTitleDetail(const playback::TitleDetail &detail)
         item->setData(episodeKeyRole, QString(episodeKeyPrefix() + QString::number(episode->line)));
         ListView1->addItem(item);
     }
+    markDownloadedEpisodes();
     ListView1->setUpdatesEnabled(true);
+}
+
+void frmMain::markDownloadedEpisodes()
+{
+    if (!m_downloads)
+        return;
+    for (int row = 0; row < ListView1->count(); ++row) {
+        QListWidgetItem *item = ListView1->item(row);
+        const std::optional<int> line = episodeLine(item);
+        item->setData(episodeDownloadedRole, line && !m_downloads->localFileFor(m_titleId, *line).isEmpty());
+    }
 }
 
 std::optional<int> frmMain::episodeLine(const QListWidgetItem *item) const
@@ -316,6 +339,12 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
     connect(copy, &QAction::triggered, this, [this, url = *address] { copyEpisodeAddress(url); });
     menu->setToolTipsVisible(true);
     const int line = *episodeLine(item);
+    QAction *keep = menu->addAction(QStringLiteral("下载"));
+    if (const QString why = download::DownloadManager::notDownloadableReason(*address); !why.isEmpty()) {
+        keep->setEnabled(false);
+        keep->setToolTip(why);
+    }
+    connect(keep, &QAction::triggered, this, [this, line, name = item->text()] { downloadEpisode(line, name); });
     QMenu *toTv = castMenu(menu.get(), [line] { return line; });
     QAction *cast = menu->addMenu(toTv);
     if (const QString why = CastMenu::notCastableReason(*address); !why.isEmpty()) {

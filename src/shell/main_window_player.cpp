@@ -4,6 +4,7 @@
 #include "shell/main_window.h"
 
 #include "cast/cast_metadata.h"
+#include "download/download_manager.h"
 #include "library/episode_records.h"
 #include "player/episode_session.h"
 #include "shell/browser.h"
@@ -97,11 +98,13 @@ void frmMain::playHandedOff(const QString &address, const QSize &)
         return;
     }
     m_playerView->setGeometry(WebBrowser1->geometry());
-    if (!m_playerView->player()->canPlay(address)) {
+    // The copy kept on this machine plays in the site's place.
+    const QString local = m_downloads ? m_downloads->localFileFor(m_episode.titleId, m_episode.line) : QString();
+    if (local.isEmpty() && !m_playerView->player()->canPlay(address)) {
         m_playerView->showUnsupported(address);
         return;
     }
-    m_session->play(m_episode.line, address);
+    m_session->play(m_episode.line, address, local);
 }
 
 bool frmMain::clickEpisodeLine(int line)

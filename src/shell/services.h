@@ -39,6 +39,8 @@ struct Services
     // The bus for the media keys and the screen saver: empty for the
     // session's own, "none" for none.
     QString desktopBus;
+    // Where downloads go; empty for the desktop's films folder.
+    QString downloadsFolder;
     // TVs are looked for on the network (SSDP) as the window starts.
     bool findRenderers = true;
     // Reads titles in pinyin for the suggestions under the search box;

@@ -389,12 +389,18 @@ private slots:
         click(w, 0);
         const std::unique_ptr<QMenu> menu = w.episodeMenu(episode(w, "Pid0"));
         QVERIFY(menu);
-        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().size(), 4);
         QCOMPARE(menu->actions().at(0)->text(), QString("用外部播放器打开"));
         QCOMPARE(menu->actions().at(1)->text(), QString("复制播放地址"));
-        // Only a web address goes to a TV.
-        QCOMPARE(menu->actions().at(2)->text(), QString("投屏到…"));
-        QCOMPARE(menu->actions().at(2)->isEnabled(), address.startsWith("http"));
+        // Only a web address is kept or goes to a TV; the others say why.
+        QCOMPARE(menu->actions().at(2)->text(), QString("下载"));
+        QCOMPARE(menu->actions().at(3)->text(), QString("投屏到…"));
+        for (int i : {2, 3}) {
+            QCOMPARE(menu->actions().at(i)->isEnabled(), address.startsWith("http"));
+            // An action's tool tip is its text unless a reason was set.
+            QAction *action = menu->actions().at(i);
+            QCOMPARE(action->toolTip() == action->text(), address.startsWith("http"));
+        }
         menu->actions().at(0)->trigger();
         QCOMPARE(startedNow, started);
         QCOMPARE(openedNow, opened.isEmpty() ? QStringList() : QStringList{opened});

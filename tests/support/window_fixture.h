@@ -28,6 +28,7 @@ struct WindowFixture
         services.today = [this] { return today; };
         services.requestTimeoutMs = 5000;
         services.findRenderers = false; // no SSDP on the machine's own networks
+        services.downloadsFolder = folder.filePath(QStringLiteral("downloads"));
         services.desktopBus = QStringLiteral("none");
     }
 
