@@ -31,6 +31,7 @@ struct TitleDetail;
 namespace kinolark::shell {
 
 class Browser;
+class FocusFrame;
 class MyTitles;
 class PlayHandOff;
 class PlayerView;
@@ -89,6 +90,8 @@ public:
     // The built-in player over WebBrowser1 (main_window_player.cpp).
     PlayerView *playerView() const { return m_playerView; }
     PlayHandOff *playHandOff() const { return m_handOff; }
+    // The ring around the pane that holds the focus.
+    FocusFrame *focusFrame() const { return m_focusFrame; }
 
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
@@ -120,6 +123,10 @@ protected:
 
 private:
     void createControls();
+    // The controls Tab moves through, in order; and whether one of them is
+    // hidden under another.
+    QList<QWidget *> tabStops() const;
+    bool coveredControl(const QWidget *control) const;
     void buildCategoryTree();
     void connectBrowseHandlers();
     // Step of the start-up: the daily catalogue sync and the version check.
@@ -167,6 +174,7 @@ private:
     int m_nextLine = -1; // the episode the countdown leads to
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
     QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
+    FocusFrame *m_focusFrame = nullptr;
 };
 
 } // namespace kinolark::shell
