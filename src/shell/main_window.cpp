@@ -26,6 +26,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -97,6 +98,13 @@ frmMain::~frmMain()
     // The list's events during its destruction must not reach a window
     // that is no longer whole.
     delete m_episodeMouseHook;
+    // An opener still waiting for the program it started goes; the program
+    // stays. Nothing it says reaches the window after this.
+    for (QProcess *opener : findChildren<QProcess *>(QStringLiteral("externalOpener"), Qt::FindDirectChildrenOnly)) {
+        opener->disconnect();
+        opener->kill();
+        opener->waitForFinished(1000);
+    }
     Form_Unload();
 }
 

@@ -140,6 +140,8 @@ private:
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
     void copyEpisodeAddress(const QString &address);
+    // Copies and says so: in the player area when it shows, else at `item`.
+    void copyAddressFrom(const QString &address, const QListWidgetItem *item);
     bool episodeListMouse(QEvent *event);
     bool passMouseOn(const QMouseEvent *event);
     QString appFile(const QString &name) const;

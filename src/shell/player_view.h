@@ -49,6 +49,9 @@ public:
     bool isFullScreen() const { return m_fullScreen; }
     void setFullScreen(bool on);
 
+    // A few words over the picture for `ms` milliseconds.
+    void showNotice(const QString &text, int ms);
+
     // What the player area says, for the user and for tests.
     QString statusText() const;
     QString noticeText() const;
@@ -77,7 +80,6 @@ private:
     void showStatus();
     void showPosition();
     void showVolume();
-    void showNotice(const QString &text, int ms);
     void showControlsForAWhile();
     void tickCountdown();
     void cancelCountdown();
