@@ -6,6 +6,7 @@
 #include "store/catalogue.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QVector>
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include <optional>
 
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
@@ -85,7 +87,11 @@ public:
     std::unique_ptr<QMenu> episodeMenu(QListWidgetItem *item);
     // A title click still waiting for the site leaves the window alone from
     // now on (what it fetched is still cached).
-    void forgetPendingTitle() { ++m_titleGeneration; }
+    void forgetPendingTitle()
+    {
+        ++m_titleGeneration;
+        endDetailWait();
+    }
 
     // The built-in player over WebBrowser1 (main_window_player.cpp).
     PlayerView *playerView() const { return m_playerView; }
@@ -136,6 +142,8 @@ private:
     void message(const QString &text);
     void setUpTitleDetail();
     void showTitleDetail(const playback::TitleDetail &detail);
+    // The window no longer waits for a title's detail.
+    void endDetailWait();
     std::optional<int> episodeLine(const QListWidgetItem *item) const;
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
@@ -160,6 +168,14 @@ private:
     MyTitles *m_my = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
+    // Said over the right pane while a title click waits for the site.
+    struct DetailWait
+    {
+        QLabel *label = nullptr;
+        QTimer timer;
+        quint64 generation = 0; // the click it is for
+    };
+    DetailWait m_detailWait;
     qint64 m_titleId = -1;         // the title whose episodes ListView1 shows
 
     // The episode handed to the player, and the play page that may hand it.

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
@@ -130,6 +131,24 @@ void frmMain::setUpTitleDetail()
     connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
     TreeView2->installEventFilter(new EnterKeyFilter(TreeView2, [this] { TreeView2_NodeClick(); }));
 
+    m_detailWait.label = new QLabel(QStringLiteral("正在读取影片信息…"), this);
+    m_detailWait.label->setObjectName(QStringLiteral("detailWait"));
+    m_detailWait.label->setAlignment(Qt::AlignCenter);
+    m_detailWait.label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_detailWait.label->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 190); padding: 4px 12px; }"));
+    m_detailWait.label->adjustSize();
+    m_detailWait.label->hide();
+    m_detailWait.timer.setSingleShot(true);
+    m_detailWait.timer.setInterval(300);
+    connect(&m_detailWait.timer, &QTimer::timeout, this, [this] {
+        QLabel *label = m_detailWait.label;
+        // Over the top of the right pane, above whatever shows there.
+        label->move(WebBrowser1->x() + (WebBrowser1->width() - label->width()) / 2, WebBrowser1->y() + 8);
+        label->raise();
+        label->show();
+    });
+
     ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
     ListView1->installEventFilter(new EnterKeyFilter(ListView1, [this] { ListView1_Click(); }));
@@ -173,8 +192,14 @@ void frmMain::TreeView2_NodeClick()
     playback::DetailOutcome outcome;
     {
         const BusyCursor busy;
+        // Not every desktop shows the busy pointer: a wait the user would
+        // notice is said inside the window too.
+        m_detailWait.generation = generation;
+        m_detailWait.timer.start();
         outcome = cache.load(id);
     }
+    if (alive && generation == m_detailWait.generation)
+        endDetailWait();
 
     // A newer click, a category click or the closing of the window owns the
     // window now; what this click fetched is cached all the same.
@@ -221,6 +246,13 @@ void frmMain::showTitleDetail(const playback::TitleDetail &detail)
         ListView1->addItem(item);
     }
     ListView1->setUpdatesEnabled(true);
+}
+
+void frmMain::endDetailWait()
+{
+    m_detailWait.timer.stop();
+    if (m_detailWait.label)
+        m_detailWait.label->hide();
 }
 
 std::optional<int> frmMain::episodeLine(const QListWidgetItem *item) const

@@ -8,6 +8,8 @@
 #include "window_fixture.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -403,6 +405,51 @@ private slots:
         QCOMPARE(f.messages.texts, said.isEmpty() ? QStringList() : QStringList{said});
         menu->actions().at(1)->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
+    }
+
+    // A click that waits for the site says so over the right pane after a
+    // moment, until the answer comes or fails; a quick one never does.
+    void detailWaitIsShown_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("slow answer") << 200 << 800 << true;
+        QTest::newRow("slow failure") << 500 << 800 << true;
+        QTest::newRow("quick answer") << 200 << 0 << false;
+    }
+    void detailWaitIsShown()
+    {
+        QFETCH(int, status);
+        QFETCH(int, delayMs);
+        QFETCH(bool, shown);
+        m_server.on(dy7, Reply(status, "E0$p://a").delay(delayMs));
+        m_server.on("Lx=Nr&Id=7", Reply(200, "简介"));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *label = w.findChild<QLabel *>("detailWait");
+        QVERIFY(label);
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (label->isVisible() && shownAfter < 0)
+                shownAfter = clock.elapsed();
+        });
+        poll.start(10);
+        clock.start();
+        click(w, 0);
+        poll.stop();
+        QCOMPARE(shownAfter >= 0, shown);
+        if (shown) {
+            QVERIFY2(shownAfter >= 250, qPrintable(QString::number(shownAfter)));
+            QCOMPARE(label->text(), QString("正在读取影片信息…"));
+            QVERIFY(QRect(352, 0, 705, 457).contains(label->geometry()));
+        }
+        QVERIFY(!label->isVisible());
+        QCOMPARE(f.messages.texts.size(), status == 200 ? 0 : 1);
     }
 
     // A dedicated player's address: the desktop is asked for a program that
