@@ -6,6 +6,21 @@
 
 namespace kinolark::playback {
 
+namespace {
+
+const QRegularExpression &schemePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
+    return pattern;
+}
+
+} // namespace
+
+QString addressScheme(const QString &address)
+{
+    return schemePattern().match(address.trimmed()).captured(1).toLower();
+}
+
 ExternalAddress classifyExternalAddress(const QString &address)
 {
     const QString text = address.trimmed();
@@ -13,8 +28,7 @@ ExternalAddress classifyExternalAddress(const QString &address)
         if (c.category() == QChar::Other_Control)
             return ExternalAddress::Refused;
     }
-    static const QRegularExpression schemePattern(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
-    const QRegularExpressionMatch match = schemePattern.match(text);
+    const QRegularExpressionMatch match = schemePattern().match(text);
     if (!match.hasMatch())
         return ExternalAddress::Refused;
     const QString scheme = match.captured(1).toLower();

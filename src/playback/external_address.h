@@ -18,4 +18,8 @@ enum class ExternalAddress {
 // control characters are refused everywhere.
 ExternalAddress classifyExternalAddress(const QString &address);
 
+// The scheme of an address in lower case ("bdhd" for "BDHD://..."), or empty
+// when it has none.
+QString addressScheme(const QString &address);
+
 } // namespace kinolark::playback

@@ -4,6 +4,7 @@
 #include "library/episode_records.h"
 #include "player/episode_session.h"
 #include "shell/browser.h"
+#include "shell/focus_frame.h"
 #include "shell/message_sink.h"
 #include "shell/my_titles.h"
 #include "shell/notice_page.h"
@@ -27,6 +28,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -90,6 +92,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     setUpTitleDetail();
     m_my = new MyTitles(*this);
     setUpPlayer();
+    m_focusFrame = new FocusFrame(this, {TreeView1, TreeView2, WebBrowser1, m_playerView, WebBrowser2, ListView1, txtNr});
 }
 
 frmMain::~frmMain()
@@ -97,6 +100,13 @@ frmMain::~frmMain()
     // The list's events during its destruction must not reach a window
     // that is no longer whole.
     delete m_episodeMouseHook;
+    // An opener still waiting for the program it started goes; the program
+    // stays. Nothing it says reaches the window after this.
+    for (QProcess *opener : findChildren<QProcess *>(QStringLiteral("externalOpener"), Qt::FindDirectChildrenOnly)) {
+        opener->disconnect();
+        opener->kill();
+        opener->waitForFinished(1000);
+    }
     Form_Unload();
 }
 
@@ -170,9 +180,9 @@ void frmMain::createControls()
     setTabOrder(txtSearch, cmdSearch);
     setTabOrder(cmdSearch, TreeView2);
     setTabOrder(TreeView2, WebBrowser1);
-    setTabOrder(WebBrowser1, ListView1);
+    setTabOrder(WebBrowser1, WebBrowser2);
+    setTabOrder(WebBrowser2, ListView1);
     setTabOrder(ListView1, txtNr);
-    setTabOrder(txtNr, WebBrowser2);
     TreeView1->setFocus();
 }
 
@@ -278,10 +288,30 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+QList<QWidget *> frmMain::tabStops() const
+{
+    return {TreeView1, txtSearch, cmdSearch, TreeView2, WebBrowser1, m_playerView, WebBrowser2, ListView1, txtNr};
+}
+
+bool frmMain::coveredControl(const QWidget *control) const
+{
+    if (control->parentWidget() != this)
+        return false;
+    // What shows at its centre is another control stacked above it.
+    const QPoint centre = control->geometry().center();
+    const QList<QWidget *> stops = tabStops();
+    const QObjectList &stack = children();
+    for (qsizetype i = stack.indexOf(control) + 1; i < stack.size(); ++i) {
+        const auto *above = qobject_cast<const QWidget *>(stack.at(i));
+        if (above && above->isVisible() && stops.contains(above) && above->geometry().contains(centre))
+            return true;
+    }
+    return false;
+}
+
 bool frmMain::focusNextPrevChild(bool next)
 {
-    const QList<QWidget *> order{TreeView1, txtSearch, cmdSearch,  TreeView2,
-                                 WebBrowser1, playerView(), ListView1, txtNr, WebBrowser2};
+    const QList<QWidget *> order = tabStops();
     QWidget *focus = QApplication::focusWidget();
     qsizetype at = -1;
     for (qsizetype i = 0; i < order.size() && at < 0; ++i) {
@@ -290,9 +320,11 @@ bool frmMain::focusNextPrevChild(bool next)
     }
     if (at < 0)
         return QWidget::focusNextPrevChild(next);
+    // Hidden and covered controls take no focus: the user could not see it.
     for (qsizetype step = 1; step < order.size(); ++step) {
         QWidget *candidate = order.at((at + (next ? step : order.size() - step)) % order.size());
-        if (candidate->isVisible() && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)) {
+        if (candidate->isVisible() && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)
+            && !coveredControl(candidate)) {
             candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             return true;
         }

@@ -6,6 +6,7 @@
 #include "store/catalogue.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QVector>
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include <optional>
 
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
@@ -52,6 +54,7 @@ namespace kinolark::shell {
 class Browser;
 class CastPanel;
 class DesktopLink;
+class FocusFrame;
 class MyTitles;
 class PlayHandOff;
 class PlayerView;
@@ -105,7 +108,11 @@ public:
     std::unique_ptr<QMenu> episodeMenu(QListWidgetItem *item);
     // A title click still waiting for the site leaves the window alone from
     // now on (what it fetched is still cached).
-    void forgetPendingTitle() { ++m_titleGeneration; }
+    void forgetPendingTitle()
+    {
+        ++m_titleGeneration;
+        endDetailWait();
+    }
 
     // The built-in player over WebBrowser1 (main_window_player.cpp).
     PlayerView *playerView() const { return m_playerView; }
@@ -128,6 +135,8 @@ public:
     void stopCasting();
     // The TV stops; the episode goes on in the window from where it was.
     void playHere();
+    // The ring around the pane that holds the focus.
+    FocusFrame *focusFrame() const { return m_focusFrame; }
 
     // Controls, in tab order.
     QTreeWidget *TreeView1 = nullptr;
@@ -159,6 +168,10 @@ protected:
 
 private:
     void createControls();
+    // The controls Tab moves through, in order; and whether one of them is
+    // hidden under another.
+    QList<QWidget *> tabStops() const;
+    bool coveredControl(const QWidget *control) const;
     void buildCategoryTree();
     void connectBrowseHandlers();
     // Step of the start-up: the daily catalogue sync and the version check.
@@ -168,10 +181,14 @@ private:
     void message(const QString &text);
     void setUpTitleDetail();
     void showTitleDetail(const playback::TitleDetail &detail);
+    // The window no longer waits for a title's detail.
+    void endDetailWait();
     std::optional<int> episodeLine(const QListWidgetItem *item) const;
     std::optional<QString> episodeAddress(const QListWidgetItem *item) const;
     void openEpisodeExternally(const QString &address);
     void copyEpisodeAddress(const QString &address);
+    // Copies and says so: in the player area when it shows, else at `item`.
+    void copyAddressFrom(const QString &address, const QListWidgetItem *item);
     bool episodeListMouse(QEvent *event);
     bool passMouseOn(const QMouseEvent *event);
     QString appFile(const QString &name) const;
@@ -195,6 +212,14 @@ private:
     MyTitles *m_my = nullptr;
     bool m_loaded = false;
     quint64 m_titleGeneration = 0; // counts title clicks: the newest owns the window
+    // Said over the right pane while a title click waits for the site.
+    struct DetailWait
+    {
+        QLabel *label = nullptr;
+        QTimer timer;
+        quint64 generation = 0; // the click it is for
+    };
+    DetailWait m_detailWait;
     qint64 m_titleId = -1;         // the title whose episodes ListView1 shows
 
     // The episode handed to the player, and the play page that may hand it.
@@ -217,6 +242,7 @@ private:
     download::DownloadManager *m_downloads = nullptr;
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
     QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
+    FocusFrame *m_focusFrame = nullptr;
 };
 
 } // namespace kinolark::shell

@@ -89,6 +89,9 @@ void frmMain::bdT(const browse::TitleStatement &statement)
         message(QStringLiteral("没有相关电影"));
     } else {
         m_titles.setTitles(std::move(listing.titles));
+        // A view keeps its scroll position across a reset: a new list would
+        // open where the old one was left.
+        TreeView2->scrollToTop();
         WebBrowser2->navigate(QStringLiteral("about:blank"));
         WebBrowser2->hide();
     }

@@ -21,9 +21,9 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
@@ -33,6 +33,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QUrl>
 
 namespace kinolark::shell {
@@ -111,12 +112,25 @@ void frmMain::setUpTitleDetail()
 {
     Text1->setText(playback::playPageTemplate(m_services.site));
     if (!m_services.openUrl) {
-        m_services.openUrl = [](const QString &address) {
-            // The dedicated players' addresses are no URLs Qt accepts; the
-            // desktop's own opener takes them as they are.
-            const QUrl url(address, QUrl::TolerantMode);
-            return url.isValid() ? QDesktopServices::openUrl(url)
-                                 : QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+        m_services.openUrl = [this](const QString &address, std::function<void(bool)> finished) {
+            // The desktop's opener takes the dedicated players' addresses as
+            // they are; its exit status says whether anything opened them.
+            auto *opener = new QProcess(this);
+            opener->setObjectName(QStringLiteral("externalOpener"));
+            opener->setProcessChannelMode(QProcess::ForwardedChannels);
+            const auto done = [opener, finished](bool opened) {
+                opener->disconnect();
+                opener->deleteLater();
+                finished(opened);
+            };
+            connect(opener, &QProcess::finished, this, [done](int code, QProcess::ExitStatus status) {
+                done(status == QProcess::NormalExit && code == 0);
+            });
+            connect(opener, &QProcess::errorOccurred, this, [done](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart)
+                    done(false);
+            });
+            opener->start(QStringLiteral("xdg-open"), {address});
         };
     }
     if (!m_services.startProgram) {
@@ -128,6 +142,24 @@ void frmMain::setUpTitleDetail()
     // A click, or Enter on the selected title, acts on the title.
     connect(TreeView2, &QAbstractItemView::clicked, this, [this] { TreeView2_NodeClick(); });
     TreeView2->installEventFilter(new EnterKeyFilter(TreeView2, [this] { TreeView2_NodeClick(); }));
+
+    m_detailWait.label = new QLabel(QStringLiteral("正在读取影片信息…"), this);
+    m_detailWait.label->setObjectName(QStringLiteral("detailWait"));
+    m_detailWait.label->setAlignment(Qt::AlignCenter);
+    m_detailWait.label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_detailWait.label->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 190); padding: 4px 12px; }"));
+    m_detailWait.label->adjustSize();
+    m_detailWait.label->hide();
+    m_detailWait.timer.setSingleShot(true);
+    m_detailWait.timer.setInterval(300);
+    connect(&m_detailWait.timer, &QTimer::timeout, this, [this] {
+        QLabel *label = m_detailWait.label;
+        // Over the top of the right pane, above whatever shows there.
+        label->move(WebBrowser1->x() + (WebBrowser1->width() - label->width()) / 2, WebBrowser1->y() + 8);
+        label->raise();
+        label->show();
+    });
 
     ListView1->setItemDelegate(new EpisodeDelegate(ListView1));
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { ListView1_Click(); });
@@ -172,8 +204,14 @@ void frmMain::TreeView2_NodeClick()
     playback::DetailOutcome outcome;
     {
         const BusyCursor busy;
+        // Not every desktop shows the busy pointer: a wait the user would
+        // notice is said inside the window too.
+        m_detailWait.generation = generation;
+        m_detailWait.timer.start();
         outcome = cache.load(id);
     }
+    if (alive && generation == m_detailWait.generation)
+        endDetailWait();
 
     // A newer click, a category click or the closing of the window owns the
     // window now; what this click fetched is cached all the same.
@@ -232,6 +270,13 @@ void frmMain::markDownloadedEpisodes()
         const std::optional<int> line = episodeLine(item);
         item->setData(episodeDownloadedRole, line && !m_downloads->localFileFor(m_titleId, *line).isEmpty());
     }
+}
+
+void frmMain::endDetailWait()
+{
+    m_detailWait.timer.stop();
+    if (m_detailWait.label)
+        m_detailWait.label->hide();
 }
 
 std::optional<int> frmMain::episodeLine(const QListWidgetItem *item) const
@@ -336,7 +381,10 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
     QAction *open = menu->addAction(QStringLiteral("用外部播放器打开"));
     connect(open, &QAction::triggered, this, [this, url = *address] { openEpisodeExternally(url); });
     QAction *copy = menu->addAction(QStringLiteral("复制播放地址"));
-    connect(copy, &QAction::triggered, this, [this, url = *address] { copyEpisodeAddress(url); });
+    const QPersistentModelIndex row = ListView1->indexFromItem(item);
+    connect(copy, &QAction::triggered, this, [this, url = *address, row] {
+        copyAddressFrom(url, row.isValid() ? ListView1->item(row.row()) : nullptr);
+    });
     menu->setToolTipsVisible(true);
     const int line = *episodeLine(item);
     QAction *keep = menu->addAction(QStringLiteral("下载"));
@@ -356,7 +404,20 @@ std::unique_ptr<QMenu> frmMain::episodeMenu(QListWidgetItem *item)
 
 void frmMain::copyEpisodeAddress(const QString &address)
 {
+    copyAddressFrom(address, ListView1->currentItem());
+}
+
+void frmMain::copyAddressFrom(const QString &address, const QListWidgetItem *item)
+{
     QGuiApplication::clipboard()->setText(address);
+    const QString copied = QStringLiteral("已复制播放地址");
+    constexpr int shownMs = 2000;
+    if (m_playerView->isVisible()) {
+        m_playerView->showNotice(copied, shownMs);
+        return;
+    }
+    const QRect rect = item ? ListView1->visualItemRect(item) : ListView1->viewport()->rect();
+    QToolTip::showText(ListView1->viewport()->mapToGlobal(rect.center()), copied, ListView1->viewport(), rect, shownMs);
 }
 
 void frmMain::openEpisodeExternally(const QString &address)
@@ -370,6 +431,7 @@ void frmMain::openEpisodeExternally(const QString &address)
         return;
     }
     const QString trimmed = address.trimmed();
+    const QPointer<frmMain> alive(this);
     if (kind == playback::ExternalAddress::WebMedia) {
         const QString encoded = QUrl(trimmed, QUrl::TolerantMode).toString(QUrl::FullyEncoded);
         // A web address would open the web browser: ask for the video player.
@@ -379,14 +441,26 @@ void frmMain::openEpisodeExternally(const QString &address)
                 message(QStringLiteral("无法启动视频播放器“%1”：%2").arg(app->name, shown));
             return;
         }
-        if (m_services.openUrl(encoded))
-            message(QStringLiteral("没有找到默认的视频播放器，已交给系统默认的程序打开：%1").arg(shown));
-        else
-            message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
+        message(QStringLiteral("没有找到默认的视频播放器，已交给系统默认的程序打开：%1").arg(shown));
+        m_services.openUrl(encoded, [this, alive, shown](bool opened) {
+            if (alive && !opened)
+                message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
+        });
         return;
     }
-    if (!m_services.openUrl(trimmed))
-        message(QStringLiteral("没有找到可以打开这个播放地址的播放器：%1").arg(shown));
+    // The desktop's opener fails quietly where no program takes the
+    // scheme: ask first, and watch how it ends.
+    const QString scheme = playback::addressScheme(trimmed);
+    const QString none =
+        QStringLiteral("没有找到可以打开 %1: 地址的程序。可以复制播放地址，交给已安装的播放器。").arg(scheme);
+    if (!playback::defaultApplicationFor({QStringLiteral("x-scheme-handler/") + scheme})) {
+        message(none);
+        return;
+    }
+    m_services.openUrl(trimmed, [this, alive, none](bool opened) {
+        if (alive && !opened)
+            message(none);
+    });
 }
 
 } // namespace kinolark::shell

@@ -33,9 +33,11 @@ void frmMain::synchroniseCatalogue()
 
     site::SyncOutcome outcome;
     {
-        QProgressDialog progress(QStringLiteral("正在更新影片目录…"), QStringLiteral("取消"), 0, 0, this);
+        // Two lines from the start: a dialog that grew when the answer began
+        // to arrive moved its button away from under the pointer.
+        QProgressDialog progress(QStringLiteral("正在更新影片目录…\n正在等待网站回应…"), QStringLiteral("取消"), 0, 0, this);
         progress.setObjectName(QStringLiteral("syncProgress"));
-        progress.setWindowTitle(QStringLiteral("kinolark"));
+        progress.setWindowTitle(QStringLiteral("更新影片目录"));
         progress.setWindowModality(Qt::ApplicationModal);
         progress.setAutoClose(false);
         progress.setAutoReset(false);
@@ -83,6 +85,11 @@ void frmMain::synchroniseCatalogue()
         return;
     case site::SyncOutcome::Result::Synced:
         break;
+    }
+    if (outcome.cancelledAfterCommit) {
+        // Too late to take back: the user must not believe it undone.
+        message(QStringLiteral("影片目录已更新，新增 %1 部影片。取消时更新已经保存完毕。").arg(outcome.inserted));
+        return;
     }
     if (outcome.newerClient) {
         message(QStringLiteral("提示：软件有更新，请下载最新版本！"));

@@ -32,8 +32,10 @@ struct Services
     // The longest a whole answer may take, however steadily it trickles in.
     int catalogueDeadlineMs = 120000;
     int titleDeadlineMs = 30000;
-    // Hands an address to the desktop's handler for its scheme.
-    std::function<bool(const QString &address)> openUrl;
+    // Hands an address to the desktop's opener (xdg-open); `finished` is told
+    // whether the opener did open it, once it knows (it may wait for the
+    // program it started).
+    std::function<void(const QString &address, std::function<void(bool opened)> finished)> openUrl;
     // Starts a program with its arguments, detached from this one.
     std::function<bool(const QString &program, const QStringList &arguments)> startProgram;
     // The bus for the media keys and the screen saver: empty for the

@@ -75,8 +75,9 @@ void SuggestionPopup::showBelow(const QWidget *anchor)
 {
     QWidget *window = parentWidget();
     const QPoint below = anchor->mapTo(window, QPoint(0, anchor->height()));
-    const int rowHeight = qMax(sizeHintForRow(0), fontMetrics().height() + 4);
-    const int height = rowHeight * rowCount() + 2 * frameWidth();
+    // The rows are of one height (uniform), as the view lays them out; a
+    // guess from the font left a gap below the last one.
+    const int height = sizeHintForRow(0) * rowCount() + 2 * frameWidth();
     const int width = qMin(qMax(popupWidth, anchor->width()), window->width() - below.x());
     setGeometry(below.x(), below.y(), width, qMin(height, window->height() - below.y()));
     raise();

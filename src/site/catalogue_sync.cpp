@@ -74,6 +74,7 @@ SyncOutcome CatalogueSync::run()
     outcome.result = SyncOutcome::Result::Synced;
     outcome.inserted = written.inserted;
     outcome.newerClient = versionIsNewer();
+    outcome.cancelledAfterCommit = m_cancel.isCancelled();
     return outcome;
 }
 

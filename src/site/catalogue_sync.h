@@ -33,6 +33,9 @@ struct SyncOutcome
     int received = 0;         // titles in the answer
     int inserted = 0;         // titles new to the catalogue
     bool newerClient = false; // the site announced a newer client
+    // Synced: the user cancelled once the titles were committed; only the
+    // version check was dropped.
+    bool cancelledAfterCommit = false;
     QString error;            // why it failed, for logs
     int errorStatus = 0;      // SiteFailed: the HTTP status the site answered with, 0 when it was not reached
 };
@@ -69,7 +72,8 @@ public:
     bool isDue() const;
     SyncOutcome run();
     // Stops a running sync as soon as it can; nothing is stored then. Until
-    // the titles are stored; afterwards only the version check is dropped.
+    // the titles are committed; afterwards only the version check is dropped,
+    // and the outcome says so.
     void cancel() { m_cancel.cancel(); }
 
 private:

@@ -87,10 +87,7 @@ private slots:
         QStringList wanted;
         wanted.reserve(titleCount);
         for (const SampleTitle &t : expected.titles()) {
-            // A "$" in a name cuts it; the rest becomes the letter.
-            const QStringList parts = t.name.split(QLatin1Char('$'));
-            wanted << QString("%1|%2|%3|%4").arg(t.id).arg(t.category).arg(
-                parts.first(), parts.size() > 1 ? parts.at(1) : t.letter);
+            wanted << QString("%1|%2|%3|%4").arg(t.id).arg(t.category).arg(t.name, t.letter);
         }
         const QStringList stored = reader.column(
             "select vod_id || '|' || vod_cid || '|' || vod_name || '|' || vod_letter from vod order by vod_id");

@@ -1,3 +1,4 @@
+#include "library/favourites.h"
 #include "shell/main_window.h"
 #include "window_fixture.h"
 
@@ -5,6 +6,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -77,6 +79,47 @@ private slots:
         QVERIFY(f.messages.texts.isEmpty());
         // Keys carry the ids.
         QCOMPARE(w.titleModel().nodeKey(1).left(6), QStringLiteral("vod_id"));
+    }
+
+    // Each new list shows from its first row, whatever the list before it
+    // was scrolled to.
+    void newListOpensAtTop_data()
+    {
+        QTest::addColumn<QString>("next");
+        QTest::newRow("category") << "cid9";
+        QTest::newRow("letter") << "8$'b'";
+        QTest::newRow("search") << "search";
+        QTest::newRow("favourites") << "my.favourites";
+    }
+    void newListOpensAtTop()
+    {
+        QFETCH(QString, next);
+        QList<WindowFixture::Row> many;
+        for (int i = 1; i <= 600; ++i)
+            many.push_back({i, i <= 300 ? 8 : 9, QString("片名 %1").arg(i), i % 2 ? "a" : "b"});
+        WindowFixture f;
+        f.prepareCatalogue(many);
+        {
+            kinolark::store::Catalogue c;
+            c.open(f.file("data.db"));
+            kinolark::library::Favourites favourites(c.database());
+            for (int i = 1; i <= 100; ++i)
+                QVERIFY(favourites.add(i, "x", QDateTime::currentDateTimeUtc().addSecs(i)));
+        }
+        frmMain &w = f.load();
+        f.clickNode("cid8");
+        w.TreeView2->scrollToBottom();
+        QVERIFY(w.TreeView2->verticalScrollBar()->value() > 0);
+
+        if (next == "search") {
+            w.txtSearch->setText("片名");
+            QTest::mouseClick(w.cmdSearch, Qt::LeftButton);
+        } else {
+            f.clickNode(next);
+        }
+        QVERIFY(f.messages.texts.isEmpty());
+        QCOMPARE(w.TreeView2->verticalScrollBar()->value(), 0);
+        QCOMPARE(w.TreeView2->indexAt(QPoint(5, 5)).row(), 0);
     }
 
     void groupSelectsNothing()

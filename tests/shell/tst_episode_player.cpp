@@ -126,11 +126,18 @@ private slots:
 
     void unsupportedAddressOffersCopyAndExternalPlayer()
     {
+        // A program takes the scheme.
+        QTemporaryDir xdg;
+        QVERIFY(QDir().mkpath(xdg.filePath("applications")));
+        QVERIFY(writeAll(xdg.filePath("applications/bd.desktop"), "[Desktop Entry]\nType=Application\nName=BD\nExec=bd %u\n"));
+        QVERIFY(writeAll(xdg.filePath("mimeapps.list"), "[Default Applications]\nx-scheme-handler/bdhd=bd.desktop\n"));
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            qputenv(name, xdg.path().toUtf8());
         WindowFixture f(m_server.site());
         QStringList opened;
-        f.services.openUrl = [&](const QString &address) {
+        f.services.openUrl = [&](const QString &address, const std::function<void(bool)> &finished) {
             opened << address;
-            return true;
+            finished(true);
         };
         frmMain &w = open(f);
         clickEpisode(w, 2);
@@ -243,7 +250,9 @@ private slots:
         // The page's whole area, as the window shows it.
         const QImage frame = w.grab(w.WebBrowser1->geometry()).toImage();
         const int y = frame.height() / 2;
-        int left = 0, right = frame.width() - 1;
+        // The focus ring runs round the area's edge.
+        const int ring = 4;
+        int left = ring, right = frame.width() - 1 - ring;
         while (left < frame.width() && qGray(frame.pixel(left, y)) < 40)
             ++left;
         while (right > 0 && qGray(frame.pixel(right, y)) < 40)

@@ -135,16 +135,20 @@ private slots:
         QCOMPARE(kinolark::shell::installChineseTranslations(qApp), (QStringList{"qtbase", "qtwebengine"}));
         const QString text = "无法打开：<b>粗体</b><font color=red>假的</font>";
         QString label, button;
+        int width = 0, labelHeight = 0, lineHeight = 0;
         Qt::TextFormat format = Qt::AutoText;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
+            if (!box || !box->isVisible())
                 return;
             poll.stop();
             auto *shown = box->findChild<QLabel *>("qt_msgbox_label");
             label = shown ? shown->text() : QString();
             format = shown ? shown->textFormat() : Qt::AutoText;
+            width = box->width();
+            labelHeight = shown ? shown->height() : 0;
+            lineHeight = shown ? shown->fontMetrics().lineSpacing() : 0;
             button = box->button(QMessageBox::Ok)->text();
             box->button(QMessageBox::Ok)->click();
         });
@@ -152,7 +156,13 @@ private slots:
         kinolark::shell::MessageBoxSink().show(text);
         QCOMPARE(label, text);
         QCOMPARE(format, Qt::PlainText);
+        poll.start(10);
+        kinolark::shell::MessageBoxSink().show("没有相关电影");
+        QCOMPARE(format, Qt::PlainText);
         QCOMPARE(button, QString("确定"));
+        // Wide enough for the caption, the short text on one line.
+        QVERIFY2(width >= kinolark::shell::MessageBoxSink::minimumWidth, qPrintable(QString::number(width)));
+        QVERIFY2(labelHeight < 2 * lineHeight, qPrintable(QString::number(labelHeight)));
         QLineEdit edit;
         const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
         QVERIFY2(menu->actions().first()->text().startsWith("撤"), qPrintable(menu->actions().first()->text()));

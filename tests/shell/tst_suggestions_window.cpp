@@ -8,6 +8,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QtTest>
 
 using kinolark::shell::frmMain;
@@ -49,10 +50,30 @@ class tst_SuggestionsWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
+    // The popup ends with its last row, whatever the number of rows.
+    void popupFitsItsRows_data()
     {
-        if (!QFile::exists(PinyinReader::defaultDictionaryPath()))
-            QSKIP("needs rime-data-pinyin-simp (scripts/deps)");
+        QTest::addColumn<int>("count");
+        QTest::newRow("one") << 1;
+        QTest::newRow("three") << 3;
+        QTest::newRow("twelve") << 12;
+    }
+    void popupFitsItsRows()
+    {
+        QFETCH(int, count);
+        WindowFixture f;
+        f.prepareCatalogue({});
+        frmMain &w = f.load();
+        QVector<kinolark::browse::Suggestion> found;
+        for (int i = 0; i < count; ++i)
+            found.push_back({i + 1, u"大江大河 第%1部"_qs.arg(i + 1), 8, u"动作片"_qs});
+        SuggestionPopup *popup = w.suggestions()->popup();
+        popup->setSuggestions(found);
+        popup->showBelow(w.txtSearch);
+        QVERIFY(popup->isVisible());
+        const QRect last = popup->visualItemRect(popup->topLevelItem(count - 1));
+        QCOMPARE(popup->viewport()->height(), last.bottom() + 1);
+        QCOMPARE(popup->verticalScrollBar()->maximum(), 0);
     }
 
     // Type, Down, Enter: the list shows the title, then its detail and
@@ -62,6 +83,8 @@ private slots:
     // opens its title.
     void typeChooseAndEnter()
     {
+        if (!QFile::exists(PinyinReader::defaultDictionaryPath()))
+            QSKIP("needs rime-data-pinyin-simp (scripts/deps)");
         // A catalogue without side tables, with a cached detail for 大江大河;
         // the worker makes the side tables once the window shows.
         WindowFixture f;

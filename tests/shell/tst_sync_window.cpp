@@ -142,39 +142,90 @@ private slots:
         QCOMPARE(stored(f.file("data.db")).titles, 1);
     }
 
-    void slowSyncShowsProgressAndCanBeCancelled()
+    // The real dialog's 取消, clicked while the answer arrives, while the
+    // titles are stored, and once they are committed (the version is being
+    // asked). Before the commit nothing is kept and the day stays unsynced;
+    // after it the user is told the catalogue is up to date.
+    void cancelAtEachStage_data()
     {
+        QTest::addColumn<QString>("stage");
+        QTest::addColumn<int>("titles");
+        QTest::newRow("waiting") << "waiting" << 0;
+        QTest::newRow("downloading") << "downloading" << 0;
+        QTest::newRow("storing") << "storing" << 0;
+        QTest::newRow("committed") << "committed" << 20000;
+    }
+    void cancelAtEachStage()
+    {
+        QFETCH(QString, stage);
+        QFETCH(int, titles);
+        QByteArray answer;
+        for (int id = 1; id <= 20000; ++id)
+            answer += QByteArray::number(id) + "$8$name" + QByteArray::number(id) + "$n&&";
         ScriptedServer server;
         QVERIFY(server.listen());
-        server.on("Lx=All&Id=0", ScriptedServer::Reply(200, "1$8$a$a&&").hanging());
+        ScriptedServer::Reply all(200, answer);
+        if (stage == "waiting")
+            all.hanging();
+        else if (stage == "downloading")
+            all.dripping(2);
+        else
+            all.delay(1200); // the dialog shows after a second
+        server.on("Lx=All&Id=0", all);
+        server.on("Lx=Up", ScriptedServer::Reply(200, "Up2").hanging());
         WindowFixture f(server.site());
-        f.services.requestTimeoutMs = 30000;
         frmMain &w = f.make();
 
         QElapsedTimer clock;
         qint64 shownAfter = -1;
+        QString title;
+        QSize shownSize, clickedSize;
+        bool clicked = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
-            if (QProgressDialog *dialog = visibleProgress(); dialog && shownAfter < 0) {
+            QProgressDialog *dialog = visibleProgress();
+            if (!dialog || clicked)
+                return;
+            if (shownAfter < 0) {
                 shownAfter = clock.elapsed();
-                QPushButton *cancel = dialog->findChild<QPushButton *>();
-                QVERIFY(cancel);
+                title = dialog->windowTitle();
+                shownSize = dialog->size();
+            }
+            const QString label = dialog->labelText();
+            const bool now = stage == "waiting" || (stage == "downloading" && label.contains("已下载"))
+                             || (stage == "storing" && label.contains("正在保存") && server.count("Lx=Up") == 0)
+                             || (stage == "committed" && server.count("Lx=Up") == 1);
+            if (QPushButton *cancel = dialog->findChild<QPushButton *>(); now && cancel) {
+                clicked = true;
+                clickedSize = dialog->size();
                 QTest::mouseClick(cancel, Qt::LeftButton);
             }
         });
-        poll.start(20);
+        poll.start(5);
         clock.start();
         QVERIFY(w.Form_Load());
         poll.stop();
 
-        QVERIFY2(shownAfter >= 900, qPrintable(QString::number(shownAfter)));
-        QVERIFY(clock.elapsed() < 10000);
-        QVERIFY(f.messages.texts.isEmpty());
+        QVERIFY(clicked);
+        QCOMPARE(title, QString("更新影片目录"));
+        // The dialog keeps its size, so the button stays under the pointer.
+        QCOMPARE(clickedSize, shownSize);
+        // Without a sign of progress it waits a second before it shows.
+        if (stage == "waiting")
+            QVERIFY2(shownAfter >= 900, qPrintable(QString::number(shownAfter)));
+        QVERIFY(clock.elapsed() < 20000);
         QVERIFY(!visibleProgress());
         const Stored s = stored(f.file("data.db"));
-        QCOMPARE(s.titles, 0);
-        QCOMPARE(s.date, QString());
-        QCOMPARE(server.count("Lx=Up"), 0);
+        QCOMPARE(s.titles, titles);
+        if (titles == 0) {
+            QVERIFY2(f.messages.texts.isEmpty(), qPrintable(f.messages.texts.join('\n')));
+            QCOMPARE(s.date, QString());
+            QCOMPARE(server.count("Lx=Up"), 0);
+        } else {
+            QCOMPARE(f.messages.texts.size(), 1);
+            QVERIFY2(f.messages.texts.first().startsWith("影片目录已更新"), qPrintable(f.messages.texts.first()));
+            QCOMPARE(s.date, f.today);
+        }
     }
 };
 

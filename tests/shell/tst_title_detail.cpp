@@ -1,5 +1,6 @@
 #include "playback/play_page.h"
 #include "scripted_server.h"
+#include "shell/player_view.h"
 #include "shell/template_box.h"
 #include "store/catalogue.h"
 #include "temp_folder.h"
@@ -7,11 +8,15 @@
 #include "window_fixture.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QToolTip>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -370,15 +375,17 @@ private slots:
         if (videoPlayer) {
             QVERIFY(writeAll(xdg.filePath("applications/player.desktop"),
                              "[Desktop Entry]\nType=Application\nName=Player\nExec=player --fs %U\n"));
-            QVERIFY(writeAll(xdg.filePath("mimeapps.list"), "[Default Applications]\nvideo/mp4=player.desktop\n"));
+            QVERIFY(writeAll(xdg.filePath("mimeapps.list"),
+                             "[Default Applications]\nvideo/mp4=player.desktop\n"
+                             "x-scheme-handler/rtsp=player.desktop\nx-scheme-handler/bdhd=player.desktop\n"));
         }
         m_server.on(dy7, Reply(200, ("E0$" + address).toUtf8()));
         WindowFixture f(m_server.site());
         QStringList openedNow;
         QStringList startedNow;
-        f.services.openUrl = [&](const QString &url) {
+        f.services.openUrl = [&](const QString &url, const std::function<void(bool)> &finished) {
             openedNow << url;
-            return true;
+            finished(true);
         };
         f.services.startProgram = [&](const QString &program, const QStringList &arguments) {
             startedNow = QStringList{program} + arguments;
@@ -407,6 +414,123 @@ private slots:
         QCOMPARE(f.messages.texts, said.isEmpty() ? QStringList() : QStringList{said});
         menu->actions().at(1)->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
+    }
+
+    // A click that waits for the site says so over the right pane after a
+    // moment, until the answer comes or fails; a quick one never does.
+    void detailWaitIsShown_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("slow answer") << 200 << 800 << true;
+        QTest::newRow("slow failure") << 500 << 800 << true;
+        QTest::newRow("quick answer") << 200 << 0 << false;
+    }
+    void detailWaitIsShown()
+    {
+        QFETCH(int, status);
+        QFETCH(int, delayMs);
+        QFETCH(bool, shown);
+        m_server.on(dy7, Reply(status, "E0$p://a").delay(delayMs));
+        m_server.on("Lx=Nr&Id=7", Reply(200, "简介"));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *label = w.findChild<QLabel *>("detailWait");
+        QVERIFY(label);
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (label->isVisible() && shownAfter < 0)
+                shownAfter = clock.elapsed();
+        });
+        poll.start(10);
+        clock.start();
+        click(w, 0);
+        poll.stop();
+        QCOMPARE(shownAfter >= 0, shown);
+        if (shown) {
+            QVERIFY2(shownAfter >= 250, qPrintable(QString::number(shownAfter)));
+            QCOMPARE(label->text(), QString("正在读取影片信息…"));
+            QVERIFY(QRect(352, 0, 705, 457).contains(label->geometry()));
+        }
+        QVERIFY(!label->isVisible());
+        QCOMPARE(f.messages.texts.size(), status == 200 ? 0 : 1);
+    }
+
+    // A dedicated player's address: the desktop is asked for a program that
+    // takes the scheme, and the opener (a stand-in xdg-open) is watched.
+    void externalOpener_data()
+    {
+        QTest::addColumn<bool>("registered"); // a program takes bdhd:
+        QTest::addColumn<int>("exitCode");    // the opener's
+        QTest::addColumn<bool>("opened");     // the opener was run
+        QTest::addColumn<bool>("said");       // the user is told none opened it
+        QTest::newRow("no program for it") << false << 0 << false << true;
+        QTest::newRow("the opener fails") << true << 4 << true << true;
+        QTest::newRow("the opener opens it") << true << 0 << true << false;
+    }
+    void externalOpener()
+    {
+        QFETCH(bool, registered);
+        QFETCH(int, exitCode);
+        QFETCH(bool, opened);
+        QFETCH(bool, said);
+        QTemporaryDir xdg;
+        QVERIFY(QDir().mkpath(xdg.filePath("applications")));
+        QVERIFY(QDir().mkpath(xdg.filePath("bin")));
+        const QByteArray path = qgetenv("PATH");
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            qputenv(name, xdg.path().toUtf8());
+        qputenv("PATH", xdg.filePath("bin").toUtf8() + ':' + path);
+        if (registered) {
+            QVERIFY(writeAll(xdg.filePath("applications/bd.desktop"),
+                             "[Desktop Entry]\nType=Application\nName=BD\nExec=bd %u\n"));
+            QVERIFY(writeAll(xdg.filePath("mimeapps.list"), "[Default Applications]\nx-scheme-handler/bdhd=bd.desktop\n"));
+        }
+        const QString record = xdg.filePath("opened");
+        const QString opener = xdg.filePath("bin/xdg-open");
+        QVERIFY(writeAll(opener, QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n").arg(record).arg(exitCode).toUtf8()));
+        QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        const QString address = "bdhd://1|AB|x.rmvb";
+        m_server.on(dy7, Reply(200, ("E0$" + address).toUtf8()));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        click(w, 0);
+        w.episodeMenu(episode(w, "Pid0"))->actions().at(0)->trigger();
+        const QStringList expected{"没有找到可以打开 bdhd: 地址的程序。可以复制播放地址，交给已安装的播放器。"};
+        if (opened)
+            QTRY_COMPARE(readAll(record), address.toUtf8());
+        QTRY_VERIFY(w.findChildren<QProcess *>().isEmpty());
+        QCOMPARE(f.messages.texts, said ? expected : QStringList());
+        QCOMPARE(QFile::exists(record), opened);
+        qputenv("PATH", path);
+    }
+
+    // A copied address says so for a while: at its episode, or in the
+    // player area when that shows.
+    void copyIsConfirmed()
+    {
+        m_server.on(dy7, Reply(200, "E0$bdhd://1|AB|x.rmvb\rE1$http://v.example/1.mp4"));
+        WindowFixture f(m_server.site());
+        frmMain &w = open(f);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        click(w, 0);
+        w.episodeMenu(episode(w, "Pid1"))->actions().at(1)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://v.example/1.mp4"));
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QString("已复制播放地址"));
+        QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 4000);
+
+        w.playerView()->showUnsupported("bdhd://1|AB|x.rmvb");
+        w.episodeMenu(episode(w, "Pid0"))->actions().at(1)->trigger();
+        QCOMPARE(w.playerView()->noticeText(), QString("已复制播放地址"));
+        QVERIFY(!QToolTip::isVisible());
     }
 
 private:

@@ -13,7 +13,7 @@ struct SampleTitle
 {
     qint64 id = 0;
     int category = 0;
-    QString name;   // may hold a quote or a "$", as real names sometimes do
+    QString name;   // may hold a quote, never "$" or "&&"
     QString letter; // the initial, lower or upper case
     QString extra;  // a fifth field some records carry; empty for most
 };
