@@ -23,8 +23,8 @@ QString NewEpisodes::mark() const
     if (count <= 0)
         return QString();
     if (latestNumber >= 0)
-        return QStringLiteral("（更新至第%1集）").arg(latestNumber);
-    return QStringLiteral("（%1 集新）").arg(count);
+        return QStringLiteral("更新至第%1集").arg(latestNumber);
+    return QStringLiteral("%1 集新").arg(count);
 }
 
 NewEpisodes NewEpisodes::between(const QString &seenPlayList, const QString &currentPlayList)

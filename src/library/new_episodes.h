@@ -20,7 +20,7 @@ struct NewEpisodes
     // carry numbers; -1 otherwise.
     int latestNumber = -1;
 
-    // "（更新至第N集）", "（N 集新）", or empty when nothing is new.
+    // "更新至第N集", "N 集新", or empty when nothing is new.
     QString mark() const;
 
     static NewEpisodes between(const QString &seenPlayList, const QString &currentPlayList);

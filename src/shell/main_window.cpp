@@ -90,7 +90,8 @@ frmMain::frmMain(Services services, QWidget *parent)
     createControls();
     connectBrowseHandlers();
     setUpTitleDetail();
-    m_my = new MyTitles(*this);
+    m_my = new MyTitles(
+        conn, [this](const browse::TitleStatement &statement) { bdT(statement); }, TreeView1, TreeView2, this);
     setUpPlayer();
     m_focusFrame = new FocusFrame(this, {TreeView1, TreeView2, WebBrowser1, m_playerView, WebBrowser2, ListView1, txtNr});
 }
@@ -120,6 +121,8 @@ void frmMain::createControls()
     TreeView1->setGeometry(8, 56, 153, 505);
     TreeView1->setFont(songti(12));
     TreeView1->setHeaderHidden(true);
+    // A narrow column: its nodes keep room for their texts.
+    TreeView1->setIndentation(12);
     TreeView1->setColumnCount(1);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
@@ -139,11 +142,12 @@ void frmMain::createControls()
     TreeView2->setObjectName(QStringLiteral("TreeView2"));
     TreeView2->setGeometry(168, 0, 177, 553);
     TreeView2->setFont(songti(11.25));
-    // Cost must follow the rows on screen, not the rows in the list.
+    // Cost must follow the rows on screen, not the rows in the list. The
+    // rows of one list are all of one height, one line or two.
     TreeView2->setUniformItemSizes(true);
     TreeView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView2->setSelectionMode(QAbstractItemView::SingleSelection);
-    TreeView2->setModel(&m_titles);
+    TreeView2->setModel(&m_rows);
 
     WebBrowser1 = m_services.makeBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
@@ -257,7 +261,12 @@ bool frmMain::Form_Load()
     WebBrowser1->navigate(homePage());
     synchroniseCatalogue();
     m_suggestions->open(catalogueFile(), m_services.pinyin);
-    m_my->load();
+    library::FavouritesRefresh::Settings refresh;
+    refresh.endpoint = strEndpoint;
+    refresh.today = m_services.today;
+    refresh.timeoutMs = m_services.requestTimeoutMs;
+    refresh.deadlineMs = m_services.titleDeadlineMs;
+    m_my->load(m_services.network, refresh);
     setUpDownloads();
 
     ListView1->setViewMode(QListView::ListMode);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/title_list_model.h"
+#include "browse/title_rows.h"
 #include "browse/title_statement.h"
 #include "shell/services.h"
 #include "store/catalogue.h"
@@ -95,8 +96,10 @@ public:
     const Services &services() const { return m_services; }
     QString homePage() const;      // the notice page file
     QString catalogueFile() const; // the catalogue file
-    // The titles behind TreeView2.
+    // The titles behind TreeView2, and the rows it shows of them (the view's
+    // model: its indexes are the ones the view takes).
     browse::TitleListModel &titleModel() { return m_titles; }
+    browse::TitleRows &titleRows() { return m_rows; }
     // The group "我的": favourites, watch history, new episodes.
     MyTitles &myTitles() { return *m_my; }
 
@@ -208,6 +211,7 @@ private:
 
     Services m_services;
     browse::TitleListModel m_titles;
+    browse::TitleRows m_rows{&m_titles};
     TitleSuggestions *m_suggestions = nullptr;
     MyTitles *m_my = nullptr;
     bool m_loaded = false;

@@ -8,6 +8,7 @@
 #include "shell/enter_key_filter.h"
 #include "shell/label_edit_guard.h"
 #include "shell/my_titles.h"
+#include "shell/title_row_delegate.h"
 #include "shell/title_suggestions.h"
 
 #include <QDir>
@@ -32,7 +33,7 @@ void frmMain::connectBrowseHandlers()
     TreeView1->setItemDelegate(
         new LabelEditGuard(TreeView1, [this](bool &cancel) { TreeView1_BeforeLabelEdit(cancel); }));
     TreeView2->setItemDelegate(
-        new LabelEditGuard(TreeView2, [this](bool &cancel) { TreeView2_BeforeLabelEdit(cancel); }));
+        new TitleRowDelegate(TreeView2, [this](bool &cancel) { TreeView2_BeforeLabelEdit(cancel); }));
 }
 
 void frmMain::TreeView1_NodeClick()
@@ -121,7 +122,7 @@ void frmMain::openSuggestedTitle(qint64 id)
     bdT(browse::TitleStatement::title(id));
     if (m_titles.nodeCount() != 1 || m_titles.titles().constFirst().id != id)
         return;
-    TreeView2->setCurrentIndex(m_titles.index(0));
+    TreeView2->setCurrentIndex(m_rows.index(0, 0));
     TreeView2_NodeClick();
 }
 

@@ -2,14 +2,15 @@
 
 #include "browse/my_group.h"
 #include "browse/title_list_model.h"
-#include "library/favourites_refresh.h"
+#include "browse/title_rows.h"
 #include "library/watch_positions.h"
-#include "shell/main_window.h"
-#include "shell/title_row_delegate.h"
+#include "store/catalogue.h"
 
+#include <QEvent>
 #include <QListView>
 #include <QMenu>
 #include <QShortcut>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace kinolark::shell {
@@ -23,30 +24,26 @@ QDateTime now()
 
 } // namespace
 
-MyTitles::MyTitles(frmMain &window)
-    : QObject(&window)
-    , m_window(window)
+MyTitles::MyTitles(store::Catalogue &catalogue, ListTitles list, QTreeWidget *tree, QListView *titles,
+                   QObject *parent)
+    : QObject(parent)
+    , m_catalogue(catalogue)
+    , m_list(std::move(list))
+    , m_tree(tree)
+    , m_titles(titles)
+    , m_rows(qobject_cast<browse::TitleRows *>(titles->model()))
 {
-    QListView *list = window.TreeView2;
-    QAbstractItemDelegate *before = list->itemDelegate();
-    m_rows = new TitleRowDelegate(list, [&window](bool &cancel) { window.TreeView2_BeforeLabelEdit(cancel); });
-    list->setItemDelegate(m_rows);
-    if (before && before->parent() == list)
-        before->deleteLater();
-
-    // A list replaced by another loses its notes.
-    connect(&window.titleModel(), &QAbstractItemModel::modelReset, this,
-            [this] { m_rows->setNotes(std::exchange(m_pendingNotes, {})); });
-
-    list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &pos) {
-        if (const std::unique_ptr<QMenu> menu = titleMenu(list->indexAt(pos)))
-            menu->exec(list->viewport()->mapToGlobal(pos));
+    Q_ASSERT(m_rows);
+    titles->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(titles, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        if (const std::unique_ptr<QMenu> menu = titleMenu(m_titles->indexAt(pos)))
+            menu->exec(m_titles->viewport()->mapToGlobal(pos));
     });
-    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), &window);
+    // Anywhere in the window, for the title chosen in the list.
+    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), titles, nullptr, nullptr, Qt::WindowShortcut);
     shortcut->setObjectName(QStringLiteral("favouriteShortcut"));
-    connect(shortcut, &QShortcut::activated, this, [this, list] {
-        const QModelIndexList selected = list->selectionModel()->selectedRows();
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        const QModelIndexList selected = m_titles->selectionModel()->selectedRows();
         if (!selected.isEmpty())
             toggle(selected.constLast());
     });
@@ -54,30 +51,20 @@ MyTitles::MyTitles(frmMain &window)
 
 MyTitles::~MyTitles() = default;
 
-void MyTitles::load()
+void MyTitles::load(QNetworkAccessManager *network, const library::FavouritesRefresh::Settings &settings)
 {
-    m_favourites.emplace(m_window.conn.database());
-    m_history.emplace(m_window.conn.database());
+    m_favourites.emplace(m_catalogue.database());
+    m_history.emplace(m_catalogue.database());
     addNodes();
     updateMarks();
-    const Services &services = m_window.services();
-    if (services.network) {
-        library::FavouritesRefresh::Settings settings;
-        settings.endpoint = m_window.strEndpoint;
-        settings.today = services.today;
-        settings.timeoutMs = services.requestTimeoutMs;
-        settings.deadlineMs = services.titleDeadlineMs;
-        m_refresh = new library::FavouritesRefresh(m_window.conn.database(), *services.network, settings, this);
+    if (network) {
+        m_refresh = new library::FavouritesRefresh(m_catalogue.database(), *network, settings, this);
         connect(m_refresh, &library::FavouritesRefresh::progress, this, [this] { updateNodeTexts(); });
         connect(m_refresh, &library::FavouritesRefresh::titleRefreshed, this, [this](qint64 titleId) {
             if (m_rows->isFavourite(titleId))
                 m_rows->setFavourite(titleId, m_favourites->newEpisodes(titleId).mark());
-            m_window.TreeView2->viewport()->update();
         });
-        connect(m_refresh, &library::FavouritesRefresh::finished, this, [this] {
-            updateMarks();
-            m_window.TreeView2->viewport()->update();
-        });
+        connect(m_refresh, &library::FavouritesRefresh::finished, this, [this] { updateMarks(); });
         m_refresh->startIfDue();
     }
     updateNodeTexts();
@@ -85,10 +72,9 @@ void MyTitles::load()
 
 void MyTitles::addNodes()
 {
-    QTreeWidget *tree = m_window.TreeView1;
     QTreeWidgetItem *group = nullptr;
     for (const browse::CategoryNode &node : browse::myGroup::nodes()) {
-        auto *item = group ? new QTreeWidgetItem(group) : new QTreeWidgetItem(tree);
+        auto *item = group ? new QTreeWidgetItem(group) : new QTreeWidgetItem(m_tree);
         item->setText(0, node.text);
         item->setData(0, Qt::UserRole, node.key);
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -100,6 +86,8 @@ void MyTitles::addNodes()
             m_historyNode = item;
     }
     group->setExpanded(true);
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree, &QTreeWidget::itemExpanded, this, [this] { updateNodeTexts(); });
 }
 
 void MyTitles::updateMarks()
@@ -112,45 +100,87 @@ void MyTitles::updateMarks()
     updateNodeTexts();
 }
 
+QString MyTitles::fitting(const QTreeWidgetItem *node, const QStringList &forms) const
+{
+    // The first form that fits the node's place, inside the style's margins;
+    // any while the node is out of sight.
+    const int margin = m_tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_tree) + 1;
+    const int room = m_tree->visualItemRect(node).width() - 2 * margin;
+    if (room <= 0)
+        return forms.constFirst();
+    const QFontMetrics metrics(m_tree->font());
+    for (const QString &form : forms) {
+        if (metrics.horizontalAdvance(form) <= room)
+            return form;
+    }
+    return forms.constLast();
+}
+
 void MyTitles::updateNodeTexts()
 {
     if (!m_favouritesNode || !m_history)
         return;
-    const auto counted = [](const QString &name, int count) {
-        return count > 0 ? QStringLiteral("%1 (%2)").arg(name).arg(count) : name;
-    };
+    // As much as the narrow tree has room for; the tooltip says it in full.
+    const QString favourites = QString::number(m_rows->favouriteCount());
+    const QString updated = QString::number(m_rows->markedCount());
+    QStringList forms;
+    QString tip;
     if (m_refresh && m_refresh->isRunning()) {
-        m_favouritesNode->setText(
-            0, QStringLiteral("收藏（正在检查更新 %1/%2）").arg(m_refresh->done()).arg(m_refresh->total()));
+        const QString done = QString::number(m_refresh->done());
+        const QString total = QString::number(m_refresh->total());
+        forms = QStringList{QStringLiteral("检查更新 %1/%2"), QStringLiteral("更新 %1/%2"), QStringLiteral("%1/%2")}
+                    .replaceInStrings(QStringLiteral("%1"), done)
+                    .replaceInStrings(QStringLiteral("%2"), total);
+        tip = QStringLiteral("正在检查收藏的影片有没有新剧集：%1/%2").arg(done, total);
+    } else if (m_rows->markedCount() > 0) {
+        forms = QStringList{QStringLiteral("收藏 %1（%2 新）"), QStringLiteral("收藏 %1 (%2 新)"),
+                            QStringLiteral("收藏（%2 新）"), QStringLiteral("收藏 %2 新")}
+                    .replaceInStrings(QStringLiteral("%1"), favourites)
+                    .replaceInStrings(QStringLiteral("%2"), updated);
+        tip = QStringLiteral("收藏 %1 部，其中 %2 部有新剧集").arg(favourites, updated);
     } else {
-        const QHash<qint64, QString> &favourites = m_rows->favourites();
-        const auto updated = std::count_if(favourites.cbegin(), favourites.cend(),
-                                           [](const QString &mark) { return !mark.isEmpty(); });
-        m_favouritesNode->setText(0, updated > 0 ? QStringLiteral("收藏 (%1，%2 部有更新)")
-                                                       .arg(favourites.size())
-                                                       .arg(updated)
-                                                 : counted(QStringLiteral("收藏"), int(favourites.size())));
+        forms = m_rows->favouriteCount() > 0 ? QStringList{QStringLiteral("收藏 ") + favourites, QStringLiteral("收藏")}
+                                             : QStringList{QStringLiteral("收藏")};
+        tip = QStringLiteral("收藏 %1 部").arg(favourites);
     }
-    m_historyNode->setText(0, counted(QStringLiteral("观看记录"), m_history->count()));
-    // The tree is narrow; the whole text is a hover away.
-    for (QTreeWidgetItem *node : {m_favouritesNode, m_historyNode})
-        node->setToolTip(0, node->text(0));
+    m_favouritesNode->setText(0, fitting(m_favouritesNode, forms));
+    m_favouritesNode->setToolTip(0, tip);
+    const int watched = m_history->count();
+    m_historyNode->setText(0, watched > 0 ? fitting(m_historyNode, {QStringLiteral("观看记录 %1").arg(watched),
+                                                                    QStringLiteral("观看 %1").arg(watched),
+                                                                    QStringLiteral("观看记录")})
+                                          : QStringLiteral("观看记录"));
+    m_historyNode->setToolTip(0, QStringLiteral("看过 %1 部").arg(watched));
+}
+
+bool MyTitles::eventFilter(QObject *watched, QEvent *event)
+{
+    // A scroll bar that comes or goes changes the nodes' room, once the
+    // tree has laid its column out again.
+    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(this, &MyTitles::updateNodeTexts, Qt::QueuedConnection);
+    return false;
+}
+
+void MyTitles::showList(const browse::TitleStatement &statement, bool twoLines)
+{
+    // Where each title was left, in both lists; a list that does not come
+    // (none to show) leaves the notes to no other.
+    m_rows->setNextList(m_history->notes(), twoLines);
+    m_list(statement);
+    m_rows->clearNextList();
 }
 
 void MyTitles::showFavourites()
 {
-    if (!m_favourites)
-        return;
-    m_window.bdT(m_favourites->listStatement());
+    if (m_favourites)
+        showList(m_favourites->listStatement(), true);
 }
 
 void MyTitles::showHistory()
 {
-    if (!m_history)
-        return;
-    m_pendingNotes = m_history->notes();
-    m_window.bdT(m_history->listStatement());
-    m_pendingNotes.clear();
+    if (m_history)
+        showList(m_history->listStatement(), true);
 }
 
 void MyTitles::toggle(const QModelIndex &row)
@@ -171,7 +201,6 @@ void MyTitles::toggle(const QModelIndex &row)
         if (m_refresh && !m_favourites->hasSeenList(id))
             m_refresh->enqueue(id);
     }
-    m_window.TreeView2->viewport()->update();
     updateNodeTexts();
 }
 
@@ -180,7 +209,7 @@ std::unique_ptr<QMenu> MyTitles::titleMenu(const QModelIndex &row)
     if (!row.isValid() || !m_favourites)
         return nullptr;
     const qint64 id = row.data(browse::TitleListModel::IdRole).toLongLong();
-    auto menu = std::make_unique<QMenu>(&m_window);
+    auto menu = std::make_unique<QMenu>(m_titles);
     QAction *action = menu->addAction(m_rows->isFavourite(id) ? QStringLiteral("取消收藏") : QStringLiteral("收藏"));
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     const QPersistentModelIndex kept(row);
@@ -201,7 +230,6 @@ void MyTitles::titleShown(qint64 titleId, const QString &playList)
         return;
     if (m_favourites->markSeen(titleId, playList))
         m_rows->setFavourite(titleId, QString());
-    m_window.TreeView2->viewport()->update();
     updateNodeTexts();
 }
 
@@ -209,7 +237,7 @@ void MyTitles::episodeStarted(int line, const QString &address)
 {
     if (m_shownTitle < 0)
         return;
-    library::WatchPositions positions(m_window.conn.database());
+    library::WatchPositions positions(m_catalogue.database());
     if (!positions.recordStart(m_shownTitle, line, address, now()))
         qWarning("watch history: %s", qPrintable(positions.lastError()));
     updateNodeTexts();

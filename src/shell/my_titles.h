@@ -1,40 +1,52 @@
 #pragma once
 
+#include "browse/title_statement.h"
 #include "library/favourites.h"
+#include "library/favourites_refresh.h"
 #include "library/watch_history.h"
 
-#include <QHash>
 #include <QModelIndex>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+class QListView;
 class QMenu;
+class QNetworkAccessManager;
+class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace kinolark::library {
-class FavouritesRefresh;
+namespace kinolark::browse {
+class TitleRows;
+}
+
+namespace kinolark::store {
+class Catalogue;
 }
 
 namespace kinolark::shell {
 
-class frmMain;
-class TitleRowDelegate;
-
 // The group "我的" of the window: the favourites and the watch history in
-// the category tree, the favourite marks of the title list, and the daily
-// refresh of the favourites' play lists.
+// the category tree, the favourite marks and notes of the title list, and
+// the daily refresh of the favourites' play lists.
 class MyTitles : public QObject
 {
     Q_OBJECT
 public:
-    explicit MyTitles(frmMain &window);
+    // Lists a statement's titles in the title list (the window's bdT).
+    using ListTitles = std::function<void(const browse::TitleStatement &statement)>;
+
+    // `titles` shows a browse::TitleRows; `tree` gets the group's nodes.
+    MyTitles(store::Catalogue &catalogue, ListTitles list, QTreeWidget *tree, QListView *titles,
+             QObject *parent = nullptr);
     ~MyTitles() override;
 
     // Start-up, once the catalogue is open and synced: the group in the
-    // category tree, the marks, and the refresh when it is the day's first.
-    void load();
+    // category tree, the marks, and the refresh when it is the day's first
+    // (none without a network).
+    void load(QNetworkAccessManager *network, const library::FavouritesRefresh::Settings &settings);
 
     // The lists of the group's two nodes.
     void showFavourites();
@@ -55,23 +67,30 @@ public:
 
     QTreeWidgetItem *favouritesNode() const { return m_favouritesNode; }
     QTreeWidgetItem *historyNode() const { return m_historyNode; }
-    TitleRowDelegate *rows() const { return m_rows; }
+    browse::TitleRows &rows() const { return *m_rows; }
     library::FavouritesRefresh *refresh() const { return m_refresh; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void addNodes();
+    QString fitting(const QTreeWidgetItem *node, const QStringList &forms) const;
     void updateMarks();
     void updateNodeTexts();
+    void showList(const browse::TitleStatement &statement, bool twoLines);
 
-    frmMain &m_window;
+    store::Catalogue &m_catalogue;
+    ListTitles m_list;
+    QTreeWidget *m_tree;
+    QListView *m_titles;
+    browse::TitleRows *m_rows;
     // On the catalogue, once it is open.
     std::optional<library::Favourites> m_favourites;
     std::optional<library::WatchHistory> m_history;
-    TitleRowDelegate *m_rows = nullptr;
     library::FavouritesRefresh *m_refresh = nullptr; // a child; none without a network
     QTreeWidgetItem *m_favouritesNode = nullptr;
     QTreeWidgetItem *m_historyNode = nullptr;
-    QHash<qint64, QString> m_pendingNotes; // for the list about to be shown
     qint64 m_shownTitle = -1;
 };
 

@@ -1,6 +1,6 @@
 #include "shell/title_row_delegate.h"
 
-#include "browse/title_list_model.h"
+#include "browse/title_rows.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -12,7 +12,7 @@ namespace kinolark::shell {
 
 namespace {
 
-constexpr int starSize = 12;
+constexpr int starSize = TitleRowDelegate::starSize;
 
 QIcon starIcon()
 {
@@ -42,6 +42,20 @@ QIcon blankIcon()
     return QIcon(pixmap);
 }
 
+// Names show on one line whatever they hold.
+QString oneLine(QString text)
+{
+    for (const QChar c : {QChar(QChar::LineSeparator), QChar(u'\n'), QChar(u'\r')})
+        text.replace(c, QLatin1Char(' '));
+    return text;
+}
+
+int itemMargin(const QWidget *view)
+{
+    const QStyle *style = view ? view->style() : QApplication::style();
+    return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+}
+
 } // namespace
 
 TitleRowDelegate::TitleRowDelegate(QObject *parent, BeforeLabelEdit beforeLabelEdit)
@@ -51,38 +65,83 @@ TitleRowDelegate::TitleRowDelegate(QObject *parent, BeforeLabelEdit beforeLabelE
 {
 }
 
-QString TitleRowDelegate::rowText(const QModelIndex &index) const
+QFont TitleRowDelegate::noteFont(const QFont &listFont)
 {
-    const qint64 id = index.data(browse::TitleListModel::IdRole).toLongLong();
-    QString text = index.data(Qt::DisplayRole).toString() + m_favourites.value(id);
-    if (const QString note = m_notes.value(id); !note.isEmpty())
-        text += QStringLiteral("  ") + note;
-    return text;
+    QFont font = listFont;
+    font.setPointSizeF(listFont.pointSizeF() * 0.8);
+    return font;
+}
+
+TitleRowDelegate::Layout TitleRowDelegate::twoLineLayout(const QRect &row, const QFont &listFont, const QWidget *view)
+{
+    // As the style lays out a one-line row: the star with a margin either
+    // side, the text after it inside a margin of its own.
+    const int margin = itemMargin(view);
+    const int nameHeight = QFontMetrics(listFont).height();
+    const int noteHeight = QFontMetrics(noteFont(listFont)).height();
+    const int top = row.top() + (row.height() - nameHeight - noteHeight) / 2;
+    const int textLeft = row.left() + starSize + 3 * margin;
+    const int textWidth = row.right() - margin - textLeft + 1;
+    Layout layout;
+    layout.name = QRect(textLeft, top, textWidth, nameHeight);
+    // The note has the whole row under the name: the column is narrow.
+    layout.note = QRect(row.left() + margin, top + nameHeight, row.right() - 2 * margin - row.left() + 1, noteHeight);
+    layout.star = QRect(row.left() + margin, top + (nameHeight - starSize) / 2, starSize, starSize);
+    return layout;
+}
+
+QSize TitleRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const QSize oneLine = LabelEditGuard::sizeHint(option, index);
+    if (!index.data(browse::TitleRows::TwoLinesRole).toBool())
+        return oneLine;
+    const int height = QFontMetrics(option.font).height() + QFontMetrics(noteFont(option.font)).height() + 6;
+    return QSize(oneLine.width(), qMax(oneLine.height(), height));
 }
 
 void TitleRowDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
     LabelEditGuard::initStyleOption(option, index);
-    const qint64 id = index.data(browse::TitleListModel::IdRole).toLongLong();
     option->features |= QStyleOptionViewItem::HasDecoration;
-    option->icon = m_favourites.contains(id) ? m_star : m_blank;
+    option->icon = index.data(browse::TitleRows::FavouriteRole).toBool() ? m_star : m_blank;
     option->decorationSize = QSize(starSize, starSize);
-    // A long name gives way to the mark and the note, but keeps enough of
-    // itself to tell which title it is; the tooltip has it all.
-    const QString name = index.data(Qt::DisplayRole).toString();
-    const QString after = rowText(index).mid(name.size());
-    const QStyle *style = option->widget ? option->widget->style() : QApplication::style();
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, option, option->widget) + 1;
-    const int room = option->rect.width() - starSize - 4 * margin;
-    const QFontMetrics &metrics = option->fontMetrics;
-    option->text = name + after;
-    if (!after.isEmpty() && room > 0 && metrics.horizontalAdvance(option->text) > room) {
-        const int nameRoom = qMin(metrics.horizontalAdvance(name),
-                                  qMax(room - metrics.horizontalAdvance(after), room * 9 / 20));
-        const QString shownName = metrics.elidedText(name, Qt::ElideRight, nameRoom);
-        option->text = shownName
-                       + metrics.elidedText(after, Qt::ElideRight, room - metrics.horizontalAdvance(shownName));
+}
+
+void TitleRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    if (!index.data(browse::TitleRows::TwoLinesRole).toBool()) {
+        LabelEditGuard::paint(painter, option, index);
+        return;
     }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString name = oneLine(item.text);
+    const QIcon star = item.icon;
+    // The style draws the row's ground, selection and focus; the two lines
+    // are drawn here.
+    item.text.clear();
+    item.icon = QIcon();
+    item.features &= ~QStyleOptionViewItem::HasDecoration;
+    const QWidget *view = option.widget;
+    const QStyle *style = view ? view->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+
+    const Layout layout = twoLineLayout(option.rect, option.font, view);
+    star.paint(painter, layout.star);
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+    painter->save();
+    painter->setFont(option.font);
+    painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(layout.name, Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(option.font).elidedText(name, Qt::ElideRight, layout.name.width()));
+    const QFont small = noteFont(option.font);
+    painter->setFont(small);
+    painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+    const QString note = oneLine(index.data(browse::TitleRows::NoteRole).toString());
+    painter->drawText(layout.note, Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(small).elidedText(note, Qt::ElideRight, layout.note.width()));
+    painter->restore();
 }
 
 } // namespace kinolark::shell

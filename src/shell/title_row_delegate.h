@@ -2,41 +2,43 @@
 
 #include "shell/label_edit_guard.h"
 
-#include <QHash>
+#include <QFont>
 #include <QIcon>
-#include <QString>
+#include <QRect>
 
 namespace kinolark::shell {
 
-// Draws the rows of the title list: a star before a favourite, the mark of
-// its new episodes after its name, and the note the current list gives a
-// title (the watch history's "看到 第12集 23:45"). The list's own data stay
-// the names, so a chosen title is still known by its name alone.
+// Draws the rows of the title list from what browse::TitleRows says of
+// them: a star before a favourite's name and, in a list with notes, a
+// second line in a smaller grey font across the row ("看到 第12集 23:45",
+// "更新至第13集"). A list without notes keeps rows of one line.
 class TitleRowDelegate : public LabelEditGuard
 {
     Q_OBJECT
 public:
+    static constexpr int starSize = 12;
+
     TitleRowDelegate(QObject *parent, BeforeLabelEdit beforeLabelEdit);
 
-    // Every favourite, with the mark of its new episodes (empty for none).
-    void setFavourites(QHash<qint64, QString> marks) { m_favourites = std::move(marks); }
-    void setFavourite(qint64 titleId, const QString &mark) { m_favourites.insert(titleId, mark); }
-    void removeFavourite(qint64 titleId) { m_favourites.remove(titleId); }
-    bool isFavourite(qint64 titleId) const { return m_favourites.contains(titleId); }
-    const QHash<qint64, QString> &favourites() const { return m_favourites; }
+    // The note's font for the list's font.
+    static QFont noteFont(const QFont &listFont);
 
-    // Notes of the list on show; the next list comes without any.
-    void setNotes(QHash<qint64, QString> notes) { m_notes = std::move(notes); }
+    // Where a two-line row of `row` puts its star, its name and its note.
+    struct Layout
+    {
+        QRect star;
+        QRect name;
+        QRect note;
+    };
+    static Layout twoLineLayout(const QRect &row, const QFont &listFont, const QWidget *view);
 
-    // A row as it reads on screen, the star aside.
-    QString rowText(const QModelIndex &index) const;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 
 private:
-    QHash<qint64, QString> m_favourites;
-    QHash<qint64, QString> m_notes;
     QIcon m_star;
     QIcon m_blank; // keeps the names of other rows in line with the favourites'
 };

@@ -1,6 +1,7 @@
 #include "browse/node_selection.h"
 #include "browse/title_lister.h"
 #include "browse/title_list_model.h"
+#include "browse/title_rows.h"
 
 #include <QAbstractItemModelTester>
 #include <QSqlError>
@@ -81,6 +82,44 @@ private slots:
             many.append({i, QString::number(i)});
         model.setTitles(many);
         QCOMPARE(model.rowCount(), 100000);
+    }
+
+    // The rows with the user's marks and notes: a list brings its notes
+    // when it comes, any marked favourite makes every row two lines, and
+    // the tool tip holds the whole text.
+    void rowsCarryMarksAndNotes()
+    {
+        TitleListModel titles;
+        TitleRows rows(&titles);
+        QAbstractItemModelTester tester(&rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        titles.setTitles({{1, "a"}, {2, "b"}});
+        QVERIFY(!rows.twoLines());
+        rows.setFavourites({{2, QString()}});
+        QVERIFY(rows.index(1, 0).data(TitleRows::FavouriteRole).toBool());
+        QVERIFY(!rows.twoLines());
+        QSignalSpy layout(&rows, &QAbstractItemModel::layoutChanged);
+        rows.setFavourite(2, "更新至第3集");
+        QCOMPARE(layout.size(), 1);
+        QVERIFY(rows.twoLines());
+        QCOMPARE(rows.index(1, 0).data(TitleRows::NoteRole).toString(), QString("更新至第3集"));
+        QCOMPARE(rows.index(0, 0).data(TitleRows::NoteRole).toString(), QString());
+
+        rows.setNextList({{1, "看到 第2集 01:00"}, {2, "看到 第1集"}}, true);
+        titles.setTitles({{2, "b"}, {1, "a"}});
+        rows.clearNextList();
+        QCOMPARE(rows.index(1, 0).data(TitleRows::NoteRole).toString(), QString("看到 第2集 01:00"));
+        // A mark says more than the list's note.
+        QCOMPARE(rows.index(0, 0).data(TitleRows::NoteRole).toString(), QString("更新至第3集"));
+        QCOMPARE(rows.index(0, 0).data(Qt::ToolTipRole).toString(), QString("b\n看到 第1集\n更新至第3集"));
+        QCOMPARE(rows.index(0, 0).data(Qt::DisplayRole).toString(), QString("b"));
+
+        // The next list brings nothing: no notes, one line once no mark shows.
+        titles.setTitles({{1, "a"}});
+        QCOMPARE(rows.index(0, 0).data(TitleRows::NoteRole).toString(), QString());
+        QVERIFY(!rows.twoLines());
+        rows.removeFavourite(2);
+        QCOMPARE(rows.favouriteCount(), 0);
+        QCOMPARE(rows.markedCount(), 0);
     }
 
     void listing_data()

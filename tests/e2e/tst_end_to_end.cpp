@@ -133,7 +133,7 @@ private slots:
         int row = 0;
         for (; row < w.titleModel().nodeCount() && w.ListView1->count() == 0; ++row) {
             messages.texts.clear();
-            const QModelIndex index = w.titleModel().index(row);
+            const QModelIndex index = w.titleRows().index(row, 0);
             w.TreeView2->scrollTo(index);
             QTest::mouseClick(w.TreeView2->viewport(), Qt::LeftButton, {}, w.TreeView2->visualRect(index).center());
         }

@@ -75,7 +75,7 @@ private slots:
         if (state == "title") {
             clickNode("cid8");
             for (int row = 0; row < w.titleModel().nodeCount() && w.ListView1->count() == 0; ++row) {
-                const QRect rect = w.TreeView2->visualRect(w.titleModel().index(row));
+                const QRect rect = w.TreeView2->visualRect(w.titleRows().index(row, 0));
                 QTest::mouseClick(w.TreeView2->viewport(), Qt::LeftButton, {}, rect.center());
             }
             QVERIFY(w.txtNr->isVisible());

@@ -138,7 +138,7 @@ private slots:
             w.Text1->setText(w.Text1->text().replace(QRegularExpression("src=\"[^\"]*player.js\""),
                                                      "src=\"" + m_site.site() + "/Uploads/soft.js\""));
             f.clickNode("cid8");
-            w.TreeView2->setCurrentIndex(w.titleModel().index(0));
+            w.TreeView2->setCurrentIndex(w.titleRows().index(0, 0));
             w.TreeView2_NodeClick();
             QCOMPARE(w.ListView1->count(), 1);
             w.ListView1->setCurrentRow(0);

@@ -253,9 +253,9 @@ private:
 
     QModelIndex titleRow(qint64 id)
     {
-        browse::TitleListModel &model = m_window->titleModel();
+        browse::TitleRows &model = m_window->titleRows();
         for (int row = 0; row < model.rowCount(); ++row) {
-            const QModelIndex index = model.index(row);
+            const QModelIndex index = model.index(row, 0);
             if (index.data(browse::TitleListModel::IdRole).toLongLong() == id)
                 return index;
         }

@@ -201,7 +201,7 @@ private slots:
         while (row < titles.size() && titles.at(row).id != 1)
             ++row;
         QVERIFY(row < titles.size());
-        w.TreeView2->setCurrentIndex(w.titleModel().index(row));
+        w.TreeView2->setCurrentIndex(w.titleRows().index(row, 0));
         w.TreeView2_NodeClick();
         QVERIFY(m_fixture->messages.texts.isEmpty());
         QCOMPARE(w.windowTitle(), QString("当前选择的电影是：O'Brien \"quoted\""));

@@ -256,7 +256,7 @@ private:
         for (int row = 0; row < list.size(); ++row) {
             if (list.at(row).id != id)
                 continue;
-            const QRect rect = w.TreeView2->visualRect(w.titleModel().index(row));
+            const QRect rect = w.TreeView2->visualRect(w.titleRows().index(row, 0));
             QTest::mouseClick(w.TreeView2->viewport(), Qt::LeftButton, {}, rect.center());
             return;
         }

@@ -65,27 +65,27 @@ private slots:
         QTest::addColumn<QString>("mark");
         const QString twelve = playList(numbered(1, 12));
         QTest::newRow("unchanged") << twelve << twelve << 0 << "";
-        QTest::newRow("grew by two") << twelve << playList(numbered(1, 14)) << 2 << "（更新至第14集）";
+        QTest::newRow("grew by two") << twelve << playList(numbered(1, 14)) << 2 << "更新至第14集";
         QTest::newRow("shrank") << twelve << playList(numbered(1, 10)) << 0 << "";
-        QTest::newRow("shrank and grew") << twelve << playList(numbered(3, 13)) << 1 << "（更新至第13集）";
+        QTest::newRow("shrank and grew") << twelve << playList(numbered(3, 13)) << 1 << "更新至第13集";
         QTest::newRow("renamed, same addresses")
             << twelve << playList(numbered(1, 12, "Episode %1"), "a", "\r", numbered(1, 12)) << 0 << "";
         QTest::newRow("renamed to three digits on a new host, one more")
-            << twelve << playList(numbered(1, 13, "第%1集", 3), "b") << 1 << "（更新至第13集）";
-        QTest::newRow("CR LF lines") << twelve << playList(numbered(1, 13), "a", "\r\n") << 1 << "（更新至第13集）";
+            << twelve << playList(numbered(1, 13, "第%1集", 3), "b") << 1 << "更新至第13集";
+        QTest::newRow("CR LF lines") << twelve << playList(numbered(1, 13), "a", "\r\n") << 1 << "更新至第13集";
         QTest::newRow("one episode from two sources")
             << twelve << twelve + "\r" + playList({"第13集"}, "x") + "\r" + playList({"第13集"}, "y") << 1
-            << "（更新至第13集）";
+            << "更新至第13集";
         QTest::newRow("names without numbers") << playList({"高清版"}) << playList({"高清版", "国语版", "粤语版"}, "b")
-                                               << 2 << "（2 集新）";
-        QTest::newRow("nothing seen yet") << "" << playList(numbered(1, 3)) << 3 << "（更新至第3集）";
+                                               << 2 << "2 集新";
+        QTest::newRow("nothing seen yet") << "" << playList(numbered(1, 3)) << 3 << "更新至第3集";
         QTest::newRow("error text now") << twelve << "暂无播放地址" << 0 << "";
         QTest::newRow("lines without episodes ignored")
             << twelve << "播放列表\r" + playList(numbered(1, 12)) + "\r备用线路//x/1\r" << 0 << "";
         // How an episode's name gives its number, if it has one.
         const QList<std::pair<QString, QString>> names{
-            {"第 3 话", "（更新至第3集）"}, {"第07集 高清", "（更新至第7集）"}, {"12", "（更新至第12集）"},
-            {"EP05", "（更新至第5集）"},   {"20130105期", "（1 集新）"},      {"2012 特别篇", "（1 集新）"}};
+            {"第 3 话", "更新至第3集"}, {"第07集 高清", "更新至第7集"}, {"12", "更新至第12集"},
+            {"EP05", "更新至第5集"},   {"20130105期", "1 集新"},      {"2012 特别篇", "1 集新"}};
         for (const auto &[name, mark] : names)
             QTest::newRow(qPrintable("named " + name)) << "" << playList({name}) << 1 << mark;
     }
@@ -110,7 +110,7 @@ private slots:
         QVERIFY(favourites.add(2, "Two", at(1)));
         setCached(1, playList(numbered(1, 14)));
         setCached(2, playList(numbered(1, 5)));
-        QCOMPARE(favourites.newEpisodes(1).mark(), QString("（更新至第14集）"));
+        QCOMPARE(favourites.newEpisodes(1).mark(), QString("更新至第14集"));
         QCOMPARE(favourites.newEpisodes(2).count, 0); // nothing known to compare with
         QVERIFY(favourites.adoptFirstPlayList(2, playList(numbered(1, 5))));
         QVERIFY(favourites.adoptFirstPlayList(2, playList(numbered(1, 2)))); // only the first counts

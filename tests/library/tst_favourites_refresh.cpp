@@ -96,9 +96,9 @@ private slots:
 
         const QHash<qint64, kinolark::library::NewEpisodes> marks = favourites.newEpisodes();
         QCOMPARE(marks.size(), 500);
-        QCOMPARE(marks.value(1).mark(), QString("（更新至第14集）"));
-        QCOMPARE(marks.value(2).mark(), QString("（更新至第12集）"));
-        QCOMPARE(marks.value(4).mark(), QString("（更新至第12集）"));
+        QCOMPARE(marks.value(1).mark(), QString("更新至第14集"));
+        QCOMPARE(marks.value(2).mark(), QString("更新至第12集"));
+        QCOMPARE(marks.value(4).mark(), QString("更新至第12集"));
         for (qint64 id : many) {
             QCOMPARE(row(id), cached(episodes(13), today));
             QCOMPARE(marks.value(id).count, 1);

@@ -227,7 +227,7 @@ private slots:
         QVERIFY(!w.TreeView1->findChild<QLineEdit *>());
         QCOMPARE(item->text(0), QStringLiteral("动作片"));
 
-        const QModelIndex first = w.titleModel().index(0);
+        const QModelIndex first = w.titleRows().index(0, 0);
         w.TreeView2->setCurrentIndex(first);
         QTest::keyClick(w.TreeView2, Qt::Key_F2);
         w.TreeView2->edit(first);

@@ -315,7 +315,7 @@ private:
             f.prepareCatalogue({});
         frmMain &w = f.load();
         w.titleModel().setTitles({{id, "天下"}});
-        w.TreeView2->setCurrentIndex(w.titleModel().index(0));
+        w.TreeView2->setCurrentIndex(w.titleRows().index(0, 0));
         w.TreeView2_NodeClick();
         return w;
     }

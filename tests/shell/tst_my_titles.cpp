@@ -3,7 +3,7 @@
 #include "scripted_server.h"
 #include "shell/main_window.h"
 #include "shell/my_titles.h"
-#include "shell/title_row_delegate.h"
+#include "browse/title_rows.h"
 #include "sql_exec.h"
 #include "window_fixture.h"
 
@@ -46,11 +46,16 @@ void prepare(WindowFixture &f, const QString &date = {}, const QMap<qint64, QStr
         QVERIFY(marks.add(favourites.at(i), "x", QDateTime::currentDateTimeUtc().addSecs(i)));
 }
 
+// Each row's name, and its note after two spaces.
 QStringList rows(frmMain &w)
 {
+    using kinolark::browse::TitleRows;
     QStringList texts;
-    for (int i = 0; i < w.titleModel().rowCount(); ++i)
-        texts << w.myTitles().rows()->rowText(w.titleModel().index(i));
+    for (int i = 0; i < w.titleRows().rowCount(); ++i) {
+        const QModelIndex row = w.titleRows().index(i, 0);
+        const QString note = row.data(TitleRows::NoteRole).toString();
+        texts << row.data().toString() + (note.isEmpty() ? QString() : "  " + note);
+    }
     return texts;
 }
 
@@ -62,8 +67,8 @@ QString favouritesText(frmMain &w)
 // The row of title `id` in the title list.
 QModelIndex titleRow(frmMain &w, qint64 id)
 {
-    const auto &model = w.titleModel();
-    return model.match(model.index(0), kinolark::browse::TitleListModel::IdRole, id, 1, Qt::MatchExactly).value(0);
+    const auto &model = w.titleRows();
+    return model.match(model.index(0, 0), kinolark::browse::TitleListModel::IdRole, id, 1, Qt::MatchExactly).value(0);
 }
 
 void clickTitle(frmMain &w, qint64 id)
@@ -122,10 +127,10 @@ private slots:
         w.TreeView2->setFocus();
         w.TreeView2->setCurrentIndex(titleRow(w, 1));
         QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
-        const auto *delegate = w.myTitles().rows();
-        QVERIFY(delegate->isFavourite(1));
-        QCOMPARE(favouritesText(w), QString("收藏（正在检查更新 0/1）"));
-        QTRY_COMPARE(favouritesText(w), QString("收藏 (1)"));
+        const auto &marks = w.myTitles().rows();
+        QVERIFY(marks.isFavourite(1));
+        QCOMPARE(favouritesText(w), QString("检查更新 0/1"));
+        QTRY_COMPARE(favouritesText(w), QString("收藏 1"));
         QCOMPARE(site.requests, (QStringList{"Lx=Dy&Id=1", "Lx=Nr&Id=1"}));
         Favourites stored(w.conn.database());
         QVERIFY(stored.hasSeenList(1));
@@ -133,12 +138,12 @@ private slots:
         std::unique_ptr<QMenu> menu = w.myTitles().titleMenu(titleRow(w, 3));
         QCOMPARE(menu->actions().constFirst()->text(), QString("收藏"));
         menu->actions().constFirst()->trigger();
-        QVERIFY(delegate->isFavourite(3));
+        QVERIFY(marks.isFavourite(3));
         menu = w.myTitles().titleMenu(titleRow(w, 1));
         QCOMPARE(menu->actions().constFirst()->text(), QString("取消收藏"));
         menu->actions().constFirst()->trigger();
-        QVERIFY(!delegate->isFavourite(1));
-        QTRY_COMPARE(favouritesText(w), QString("收藏 (1)")); // the site has no play list of 3
+        QVERIFY(!marks.isFavourite(1));
+        QTRY_COMPARE(favouritesText(w), QString("收藏 1")); // the site has no play list of 3
         QCOMPARE(stored.ids(), QList<qint64>{3});
         QVERIFY(f.messages.texts.isEmpty());
     }
@@ -180,7 +185,7 @@ private slots:
         play(2, 12); // 英雄, 第12集
         play(1, 0);  // 天下, 第01集
         play(1, 2);  // 天下, 第03集
-        QCOMPARE(w.myTitles().historyNode()->text(0), QString("观看记录 (2)"));
+        QCOMPARE(w.myTitles().historyNode()->text(0), QString("观看记录 2"));
         f.clickNode("my.history");
         QCOMPARE(rows(w), (QStringList{"天下  看到 第03集", "英雄  看到 第12集"}));
         // Another list shows no notes.
@@ -202,7 +207,7 @@ private slots:
         WindowFixture f(site.site());
         prepare(f, "2026/12/6", {{1, episodes(12)}, {2, episodes(12)}, {3, episodes(12)}}, {1, 2, 3});
         frmMain &w = f.load();
-        QCOMPARE(favouritesText(w), QString("收藏（正在检查更新 0/3）"));
+        QCOMPARE(favouritesText(w), QString("检查更新 0/3"));
         QTRY_VERIFY(site.count("Lx=Dy&Id=3") == 1);
 
         f.clickNode("my.favourites");
@@ -210,13 +215,13 @@ private slots:
         clickTitle(w, 3);
         QCOMPARE(w.ListView1->count(), 13);
         QTRY_VERIFY(!w.myTitles().refresh()->isRunning());
-        QCOMPARE(favouritesText(w), QString("收藏 (3，1 部有更新)"));
-        QCOMPARE(rows(w), (QStringList{"无名", "英雄", "天下（更新至第14集）"}));
+        QCOMPARE(favouritesText(w), QString("收藏 3（1 新）"));
+        QCOMPARE(rows(w), (QStringList{"无名", "英雄", "天下  更新至第14集"}));
         QVERIFY(f.messages.texts.isEmpty());
 
         // Opening the title clears its mark.
         clickTitle(w, 1);
-        QCOMPARE(favouritesText(w), QString("收藏 (3)"));
+        QCOMPARE(favouritesText(w), QString("收藏 3"));
         QCOMPARE(rows(w).constLast(), QString("天下"));
     }
 };

@@ -67,7 +67,7 @@ private:
 
 void selectTitle(frmMain &w, int row)
 {
-    w.TreeView2->setCurrentIndex(w.titleModel().index(row));
+    w.TreeView2->setCurrentIndex(w.titleRows().index(row, 0));
 }
 
 } // namespace
@@ -94,7 +94,7 @@ private slots:
         frmMain &w = open(f);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const QRect rect = w.TreeView2->visualRect(w.titleModel().index(0));
+        const QRect rect = w.TreeView2->visualRect(w.titleRows().index(0, 0));
         QTest::mouseClick(w.TreeView2->viewport(), Qt::LeftButton, {}, rect.center());
         QTRY_COMPARE(w.ListView1->count(), 3);
         QCOMPARE(column(w.ListView1, Qt::DisplayRole), (QStringList{"E2", "E1", "E0"}));
