@@ -29,6 +29,8 @@ NodeSelection NodeSelection::fromKey(const QString &key)
         selection.kind = Kind::Favourites;
     } else if (key == myGroup::historyKey()) {
         selection.kind = Kind::History;
+    } else if (key == myGroup::downloadsKey()) {
+        selection.kind = Kind::Downloads;
     } else if (key.contains(QStringLiteral("cid"))) {
         const qint64 n = QString(key).remove(QStringLiteral("cid")).toLongLong(&numeric);
         if (!numeric)

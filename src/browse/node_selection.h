@@ -15,6 +15,7 @@ struct NodeSelection
         Initials, // the titles of a category with one of some initials
         Favourites, // the user's favourites
         History,    // the titles the user played
+        Downloads,  // the episodes kept on this machine
     };
 
     Kind kind = Kind::Nothing;

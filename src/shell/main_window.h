@@ -35,6 +35,7 @@ struct Renderer;
 }
 
 namespace kinolark::download {
+class DownloadList;
 class DownloadManager;
 }
 
@@ -127,6 +128,12 @@ public:
     download::DownloadManager *downloads() const { return m_downloads; }
     // Queues the shown title's line `line`.
     void downloadEpisode(int line, const QString &episodeName);
+    // Opens the title of `row` of the title list and queues all its episodes.
+    void downloadTitle(const QModelIndex &row);
+    // 我的 → 下载: the downloads in the title list, and a row's menu.
+    void showDownloads();
+    download::DownloadList *downloadList() const { return m_downloadList; }
+    std::unique_ptr<QMenu> downloadMenu(const QModelIndex &row);
     // Casting to a TV (main_window_cast.cpp).
     cast::RendererList *renderers() const { return m_renderers; }
     cast::CastTarget *castTarget() const { return m_castTarget; }
@@ -206,6 +213,11 @@ private:
     void setUpCasting();
     void setUpDownloads();
     void markDownloadedEpisodes();
+    void showTitleRows();
+    // After a click on a finished download's row: its episode plays.
+    void playDownloaded(qint64 downloadId);
+    // The episode's copy on this machine, when it plays here; empty otherwise.
+    QString localCopy(int line) const;
     QMenu *castMenu(QWidget *parent, const std::function<int()> &line);
     void addRendererByHand();
 
@@ -244,6 +256,7 @@ private:
     cast::CastTarget *m_castTarget = nullptr;
     CastPanel *m_castPanel = nullptr;
     download::DownloadManager *m_downloads = nullptr;
+    download::DownloadList *m_downloadList = nullptr;
     bool m_episodeListLetGo = false; // the episode list gave up the mouse while the button is held
     QObject *m_episodeMouseHook = nullptr; // gone before the window, which it calls
     FocusFrame *m_focusFrame = nullptr;

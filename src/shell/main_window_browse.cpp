@@ -65,6 +65,9 @@ void frmMain::TreeView1_NodeClick()
     case browse::NodeSelection::Kind::History:
         m_my->showHistory();
         break;
+    case browse::NodeSelection::Kind::Downloads:
+        showDownloads();
+        break;
     case browse::NodeSelection::Kind::LiveTv: {
         const QString page = appFile(QStringLiteral("tv.htm"));
         if (!QFileInfo::exists(page)) {
@@ -89,6 +92,7 @@ void frmMain::bdT(const browse::TitleStatement &statement)
     } else if (listing.titles.isEmpty()) {
         message(QStringLiteral("没有相关电影"));
     } else {
+        showTitleRows();
         m_titles.setTitles(std::move(listing.titles));
         // A view keeps its scroll position across a reset: a new list would
         // open where the old one was left.

@@ -9,7 +9,9 @@
 #include "shell/browser.h"
 #include "shell/busy_cursor.h"
 #include "shell/enter_key_filter.h"
+#include "download/download_list.h"
 #include "download/download_manager.h"
+#include "player/episode_session.h"
 #include "shell/cast_menu.h"
 #include "shell/my_titles.h"
 #include "shell/play_hand_off.h"
@@ -185,6 +187,8 @@ void frmMain::TreeView2_NodeClick()
         return;
     const qint64 id = node.data(browse::TitleListModel::IdRole).toLongLong();
     const QString name = node.data(Qt::DisplayRole).toString();
+    // A row of 我的 → 下载 opens its title, and a finished one plays.
+    const qint64 downloadId = node.data(download::DownloadList::DownloadIdRole).toLongLong();
 
     const quint64 generation = ++m_titleGeneration;
     m_my->titleOpening(id);
@@ -228,8 +232,8 @@ void frmMain::TreeView2_NodeClick()
                     : QStringLiteral("暂无播放地址"));
         return;
     }
-    showTitleDetail(outcome.detail);
     m_titleId = id;
+    showTitleDetail(outcome.detail);
     m_my->titleShown(id, outcome.detail.playList);
     if (outcome.playListFailed)
         message(siteFailureText(outcome.errorStatus, outcome.tooLarge)
@@ -239,6 +243,8 @@ void frmMain::TreeView2_NodeClick()
         message(siteFailureText(outcome.errorStatus, true) + QStringLiteral("，没有显示它发来的影片简介。"));
     if (!outcome.storeError.isEmpty())
         message(QStringLiteral("影片信息无法保存到数据库：%1").arg(outcome.storeError));
+    if (downloadId > 0 && alive && generation == m_titleGeneration)
+        playDownloaded(downloadId);
 }
 
 void frmMain::showTitleDetail(const playback::TitleDetail &detail)
@@ -306,6 +312,17 @@ void frmMain::ListView1_Click()
     const std::optional<QString> address = episodeAddress(selected.constFirst());
     if (!line || !address)
         return;
+    // A copy kept on this machine plays at once, with no page between: the
+    // one way a local file reaches the player.
+    if (const QString local = localCopy(*line); !local.isEmpty()) {
+        preparePlayer(*line, *address, QString());
+        txtNr->hide();
+        WebBrowser1->navigate(QStringLiteral("about:blank"));
+        m_playerView->setGeometry(WebBrowser1->geometry());
+        m_session->play(*line, *address, local);
+        m_my->episodeStarted(*line, *address);
+        return;
+    }
     const QString page = appFile(QStringLiteral("play.htm"));
     if (!playback::writePlayPage(page, Text1->text(), *address))
         return;

@@ -60,8 +60,12 @@ void frmMain::preparePlayer(int line, const QString &address, const QString &pag
     if (!casting())
         stopPlayer();
     m_episode = {m_titleId, line, address};
-    m_playPage = Browser::addressUrl(page);
-    m_handOff->expect(m_playPage, address);
+    // No page for a local copy: nothing is handed over.
+    m_playPage = page.isEmpty() ? QUrl() : Browser::addressUrl(page);
+    if (page.isEmpty())
+        m_handOff->cancel();
+    else
+        m_handOff->expect(m_playPage, address);
     // The title as the list shows it now: what comes next is of this list.
     QVector<QString> names(PlayUrls.size());
     for (int row = 0; row < ListView1->count(); ++row) {
@@ -98,13 +102,11 @@ void frmMain::playHandedOff(const QString &address, const QSize &)
         return;
     }
     m_playerView->setGeometry(WebBrowser1->geometry());
-    // The copy kept on this machine plays in the site's place.
-    const QString local = m_downloads ? m_downloads->localFileFor(m_episode.titleId, m_episode.line) : QString();
-    if (local.isEmpty() && !m_playerView->player()->canPlay(address)) {
+    if (!m_playerView->player()->canPlay(address)) {
         m_playerView->showUnsupported(address);
         return;
     }
-    m_session->play(m_episode.line, address, local);
+    m_session->play(m_episode.line, address);
 }
 
 bool frmMain::clickEpisodeLine(int line)

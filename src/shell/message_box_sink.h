@@ -16,6 +16,7 @@ public:
 
     void setParent(QWidget *parent) { m_parent = parent; }
     void show(const QString &text) override;
+    bool confirm(const QString &text, const QString &yes) override;
 
 private:
     QWidget *m_parent = nullptr;

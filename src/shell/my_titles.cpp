@@ -82,11 +82,14 @@ void MyTitles::addNodes()
             group = item;
         else if (node.key == browse::myGroup::favouritesKey())
             m_favouritesNode = item;
-        else
+        else if (node.key == browse::myGroup::historyKey())
             m_historyNode = item;
+        else
+            m_downloadsNode = item;
     }
     group->setExpanded(true);
-    m_tree->viewport()->installEventFilter(this);
+    m_treeViewport = m_tree->viewport();
+    m_treeViewport->installEventFilter(this);
     connect(m_tree, &QTreeWidget::itemExpanded, this, [this] { updateNodeTexts(); });
 }
 
@@ -151,13 +154,26 @@ void MyTitles::updateNodeTexts()
                                                                     QStringLiteral("观看记录")})
                                           : QStringLiteral("观看记录"));
     m_historyNode->setToolTip(0, QStringLiteral("看过 %1 部").arg(watched));
+    const QString total = QString::number(m_downloads);
+    const QString running = QString::number(m_downloading);
+    if (m_downloading > 0) {
+        m_downloadsNode->setText(0, fitting(m_downloadsNode, {QStringLiteral("下载（%1 个正在下载）").arg(running),
+                                                              QStringLiteral("下载（%1 个进行中）").arg(running),
+                                                              QStringLiteral("下载 %1/%2").arg(running, total)}));
+        m_downloadsNode->setToolTip(0, QStringLiteral("下载 %1 个，%2 个正在下载").arg(total, running));
+    } else {
+        m_downloadsNode->setText(0, m_downloads > 0 ? QStringLiteral("下载 (%1)").arg(total) : QStringLiteral("下载"));
+        m_downloadsNode->setToolTip(0, QStringLiteral("下载 %1 个").arg(total));
+    }
 }
 
 bool MyTitles::eventFilter(QObject *watched, QEvent *event)
 {
     // A scroll bar that comes or goes changes the nodes' room, once the
     // tree has laid its column out again.
-    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+    // (The tree is not asked: the viewport is also watched while the tree
+    // is being destroyed.)
+    if (event->type() == QEvent::Resize && watched == m_treeViewport)
         QMetaObject::invokeMethod(this, &MyTitles::updateNodeTexts, Qt::QueuedConnection);
     return false;
 }
@@ -206,7 +222,8 @@ void MyTitles::toggle(const QModelIndex &row)
 
 std::unique_ptr<QMenu> MyTitles::titleMenu(const QModelIndex &row)
 {
-    if (!row.isValid() || !m_favourites)
+    // The downloads' list has a menu of its own.
+    if (!row.isValid() || !m_favourites || row.model() != m_rows)
         return nullptr;
     const qint64 id = row.data(browse::TitleListModel::IdRole).toLongLong();
     auto menu = std::make_unique<QMenu>(m_titles);
@@ -214,6 +231,8 @@ std::unique_ptr<QMenu> MyTitles::titleMenu(const QModelIndex &row)
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     const QPersistentModelIndex kept(row);
     connect(action, &QAction::triggered, this, [this, kept] { toggle(kept); });
+    if (m_extraActions)
+        m_extraActions(*menu, row);
     return menu;
 }
 
@@ -240,6 +259,13 @@ void MyTitles::episodeStarted(int line, const QString &address)
     library::WatchPositions positions(m_catalogue.database());
     if (!positions.recordStart(m_shownTitle, line, address, now()))
         qWarning("watch history: %s", qPrintable(positions.lastError()));
+    updateNodeTexts();
+}
+
+void MyTitles::setDownloadCounts(int total, int running)
+{
+    m_downloads = total;
+    m_downloading = running;
     updateNodeTexts();
 }
 

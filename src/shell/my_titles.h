@@ -67,6 +67,12 @@ public:
 
     QTreeWidgetItem *favouritesNode() const { return m_favouritesNode; }
     QTreeWidgetItem *historyNode() const { return m_historyNode; }
+    QTreeWidgetItem *downloadsNode() const { return m_downloadsNode; }
+    // What the downloads node says: how many there are, how many run.
+    void setDownloadCounts(int total, int running);
+    // Adds the window's own actions to a title's menu, after the group's.
+    using ExtraActions = std::function<void(QMenu &menu, const QModelIndex &row)>;
+    void setExtraActions(ExtraActions extra) { m_extraActions = std::move(extra); }
     browse::TitleRows &rows() const { return *m_rows; }
     library::FavouritesRefresh *refresh() const { return m_refresh; }
 
@@ -83,6 +89,7 @@ private:
     store::Catalogue &m_catalogue;
     ListTitles m_list;
     QTreeWidget *m_tree;
+    QObject *m_treeViewport = nullptr;
     QListView *m_titles;
     browse::TitleRows *m_rows;
     // On the catalogue, once it is open.
@@ -91,6 +98,10 @@ private:
     library::FavouritesRefresh *m_refresh = nullptr; // a child; none without a network
     QTreeWidgetItem *m_favouritesNode = nullptr;
     QTreeWidgetItem *m_historyNode = nullptr;
+    QTreeWidgetItem *m_downloadsNode = nullptr;
+    int m_downloads = 0;
+    int m_downloading = 0;
+    ExtraActions m_extraActions;
     qint64 m_shownTitle = -1;
 };
 

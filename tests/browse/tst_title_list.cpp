@@ -39,6 +39,7 @@ private slots:
         QTest::newRow("my group") << "my" << K::Nothing << qint64(0) << QStringList();
         QTest::newRow("favourites") << "my.favourites" << K::Favourites << qint64(0) << QStringList();
         QTest::newRow("history") << "my.history" << K::History << qint64(0) << QStringList();
+        QTest::newRow("downloads") << "my.downloads" << K::Downloads << qint64(0) << QStringList();
         QTest::newRow("favourites key, extended") << "my.favourites2" << K::Nothing << qint64(0) << QStringList();
     }
     void keys()

@@ -297,9 +297,10 @@ private slots:
         QTreeWidgetItem *mine = tree->topLevelItem(3);
         QCOMPARE(mine->text(0), QStringLiteral("我的"));
         QVERIFY(mine->isExpanded());
-        QCOMPARE(mine->childCount(), 2);
+        QCOMPARE(mine->childCount(), 3);
         QCOMPARE(mine->child(0)->text(0), QStringLiteral("收藏"));
         QCOMPARE(mine->child(1)->text(0), QStringLiteral("观看记录"));
+        QCOMPARE(mine->child(2)->text(0), QStringLiteral("下载"));
         for (int g = 0; g < 3; ++g) {
             QTreeWidgetItem *group = tree->topLevelItem(g);
             QVERIFY(group->isExpanded());

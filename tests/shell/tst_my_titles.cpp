@@ -90,13 +90,16 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
-        QTest::newRow("favourites") << "my.favourites" << "收藏";
-        QTest::newRow("history") << "my.history" << "观看记录";
+        QTest::addColumn<QString>("said");
+        QTest::newRow("favourites") << "my.favourites" << "收藏" << "没有相关电影";
+        QTest::newRow("history") << "my.history" << "观看记录" << "没有相关电影";
+        QTest::newRow("downloads") << "my.downloads" << "下载" << "还没有下载的剧集";
     }
     void emptyNodesResetTheWindow()
     {
         QFETCH(QString, key);
         QFETCH(QString, text);
+        QFETCH(QString, said);
         WindowFixture f;
         prepare(f);
         frmMain &w = f.load();
@@ -105,7 +108,7 @@ private slots:
         w.txtSearch->setText("天下");
 
         f.clickNode(key);
-        QCOMPARE(f.messages.texts, QStringList{"没有相关电影"});
+        QCOMPARE(f.messages.texts, QStringList{said});
         QCOMPARE(rows(w), listed);
         QVERIFY(w.txtSearch->text().isEmpty());
         QCOMPARE(f.node(key)->text(0), text);
