@@ -31,11 +31,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     std::optional<DownloadRow> rowAt(int row) const;
+    // Reads the manager's rows now, not at its next report.
+    void refresh();
     // "第3集 · 下载中 37%（1.2 MB/s）".
     static QString noteOf(const DownloadRow &row);
 
 private:
-    void refresh();
 
     DownloadManager &m_manager;
     QList<DownloadRow> m_rows;

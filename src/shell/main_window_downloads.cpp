@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMap>
 #include <QMenu>
 #include <QUrl>
 
@@ -70,27 +71,29 @@ void frmMain::downloadTitle(const QModelIndex &row)
     TreeView2_NodeClick();
     if (m_titleId != id)
         return;
+    // The episodes the list shows (the play list holds empty lines beyond
+    // them), in play-list order.
+    QMap<int, QString> names;
+    for (int at = 0; at < ListView1->count(); ++at) {
+        const QListWidgetItem *item = ListView1->item(at);
+        if (const std::optional<int> line = episodeLine(item))
+            names.insert(*line, item->text().remove(QLatin1Char('\n')).remove(QLatin1Char('\r')).trimmed());
+    }
     QList<download::DownloadManager::Episode> episodes;
     int refused = 0;
-    for (int line = 0; line < PlayUrls.size(); ++line) {
-        if (!download::DownloadManager::isDownloadable(PlayUrls.at(line))) {
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        const QString &address = PlayUrls.at(it.key());
+        if (!download::DownloadManager::isDownloadable(address)) {
             ++refused;
             continue;
         }
         download::DownloadManager::Episode episode;
         episode.titleId = id;
-        episode.line = line;
+        episode.line = it.key();
         episode.titleName = txtSearch->text();
-        episode.address = PlayUrls.at(line);
+        episode.episodeName = it.value();
+        episode.address = address;
         episodes.push_back(episode);
-    }
-    for (int at = 0; at < ListView1->count(); ++at) {
-        const QListWidgetItem *item = ListView1->item(at);
-        const std::optional<int> line = episodeLine(item);
-        for (download::DownloadManager::Episode &episode : episodes) {
-            if (line == episode.line)
-                episode.episodeName = item->text().remove(QLatin1Char('\n')).remove(QLatin1Char('\r')).trimmed();
-        }
     }
     if (!episodes.isEmpty() && m_downloads->enqueueAll(episodes).contains(0))
         message(QStringLiteral("有些剧集无法加入下载：影片数据库无法写入。"));
@@ -103,6 +106,7 @@ void frmMain::showDownloads()
     if (!m_downloadList)
         return;
     strSql.clear();
+    m_downloadList->refresh();
     if (m_downloadList->rowCount() == 0) {
         message(QStringLiteral("还没有下载的剧集"));
         return;
