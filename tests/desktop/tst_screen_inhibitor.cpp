@@ -1,6 +1,7 @@
 #include "desktop/screen_inhibitor.h"
 #include "desktop/session_bus.h"
 #include "private_bus.h"
+#include "stand_in_process.h"
 #include "x_saver_probe.h"
 #include "x_server.h"
 
@@ -17,44 +18,6 @@
 using namespace kinolark::desktop;
 
 namespace {
-
-// The stand-in screen saver service, in its own process on the test's bus.
-class StandIn
-{
-public:
-    ~StandIn()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    bool start(const PrivateBus &bus, const QString &mode, int delayMs = 0)
-    {
-        m_process.setProcessEnvironment(bus.environment());
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(STAND_IN), {mode, QString::number(delayMs)});
-        return QTest::qWaitFor([this] { return lines().contains(QStringLiteral("ready")); }, 10000);
-    }
-
-    QStringList lines()
-    {
-        while (m_process.canReadLine())
-            m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
-        return m_lines;
-    }
-
-    // What the service logged of inhibitions, "ready" left out.
-    QStringList events()
-    {
-        QStringList found = lines();
-        found.removeAll(QStringLiteral("ready"));
-        return found;
-    }
-
-private:
-    QProcess m_process;
-    QStringList m_lines;
-};
 
 int warnings = 0;
 QtMessageHandler testHandler = nullptr;
@@ -156,7 +119,7 @@ void TestScreenInhibitor::inhibitAndRelease_data()
 void TestScreenInhibitor::inhibitAndRelease()
 {
     QFETCH(QString, service);
-    StandIn standIn;
+    StandIn standIn(QStringLiteral(STAND_IN));
     QVERIFY(standIn.start(m_bus, service));
     auto inhibitor = std::make_unique<ScreenInhibitor>(QByteArray());
     inhibitor->setBus(m_bus.connect(QStringLiteral("inhibit-") + service));
@@ -187,7 +150,7 @@ void TestScreenInhibitor::inhibitAndRelease()
 // The service answers late; what is wanted when the answer comes decides.
 void TestScreenInhibitor::releaseWhileAnswerPending()
 {
-    StandIn standIn;
+    StandIn standIn(QStringLiteral(STAND_IN));
     QVERIFY(standIn.start(m_bus, QStringLiteral("screensaver"), 300));
     auto inhibitor = std::make_unique<ScreenInhibitor>(QByteArray());
     inhibitor->setBus(m_bus.connect(QStringLiteral("pending")));
@@ -229,7 +192,7 @@ void TestScreenInhibitor::failingServiceLoggedOnce()
 {
     QFETCH(QString, service);
     QFETCH(int, refusalsPerPlay);
-    StandIn standIn;
+    StandIn standIn(QStringLiteral(STAND_IN));
     if (!service.isEmpty())
         QVERIFY(standIn.start(m_bus, service));
     ScreenInhibitor inhibitor{QByteArray()};

@@ -4,6 +4,7 @@
 #include "temp_folder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -11,6 +12,17 @@
 #include <QThread>
 
 #include <memory>
+
+// Every file under `folder`, hidden ones too, sorted.
+inline QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
 
 // The sample site's media (scripts/media) in `folder`, and beside it the
 // bad kinds the site itself does not serve: a wrong key, a key that is

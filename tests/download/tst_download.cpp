@@ -33,16 +33,6 @@ using library::DownloadState;
 
 namespace {
 
-QStringList filesUnder(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    return files;
-}
-
 RemuxJob::Settings jobSettings(const QString &root)
 {
     RemuxJob::Settings settings;

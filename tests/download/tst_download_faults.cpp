@@ -27,16 +27,6 @@ using library::Downloads;
 
 namespace {
 
-QStringList filesUnder(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    return files;
-}
-
 // The queue on DB and ROOT: queues ADDRESS... as episodes of one title when
 // nothing is stored yet, prints the states it found ("start running"), and
 // once nothing waits or runs, each row ("end 1 failed 磁盘空间不足") and each

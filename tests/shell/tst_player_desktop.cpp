@@ -4,6 +4,7 @@
 
 #include "player/episode_session.h"
 #include "private_bus.h"
+#include "stand_in_process.h"
 #include "scripted_server.h"
 #include "shell/play_hand_off.h"
 #include "shell/player_view.h"
@@ -40,38 +41,6 @@ QString playerctl(const PrivateBus &bus, const QStringList &arguments)
     return run(bus, QStringLiteral("playerctl"), QStringList{QStringLiteral("-p"), QStringLiteral("kinolark")} + arguments);
 }
 
-class StandIn
-{
-public:
-    ~StandIn()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool start(const PrivateBus &bus)
-    {
-        m_process.setProcessEnvironment(bus.environment());
-        m_process.start(QStringLiteral(STAND_IN), {QStringLiteral("screensaver")});
-        return QTest::qWaitFor([this] { return lines().contains(QStringLiteral("ready")); }, 10000);
-    }
-    QStringList lines()
-    {
-        while (m_process.canReadLine())
-            m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
-        return m_lines;
-    }
-    QStringList events()
-    {
-        QStringList found = lines();
-        found.removeAll(QStringLiteral("ready"));
-        return found;
-    }
-
-private:
-    QProcess m_process;
-    QStringList m_lines;
-};
-
 } // namespace
 
 class tst_PlayerDesktop : public QObject
@@ -99,8 +68,8 @@ private slots:
     {
         PrivateBus bus;
         QVERIFY(bus.start());
-        StandIn saver;
-        QVERIFY(saver.start(bus));
+        StandIn saver(QStringLiteral(STAND_IN));
+        QVERIFY(saver.start(bus, QStringLiteral("screensaver")));
         WindowFixture f(m_server.site());
         f.services.desktopBus = bus.address();
         f.prepareCatalogue({});
