@@ -2,7 +2,7 @@
 
 #include <QHash>
 #include <QSet>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::browse::CategoryNode;
 using kinolark::browse::categoryTree;

@@ -6,7 +6,7 @@
 #include "text/pinyin_reader.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::browse::Suggester;
 using kinolark::browse::SuggestionQuery;

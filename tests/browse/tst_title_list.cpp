@@ -8,7 +8,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
+#include <QAbstractItemModelTester>
 
 using namespace kinolark::browse;
 

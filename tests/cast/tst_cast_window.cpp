@@ -16,7 +16,8 @@
 
 #include <QListWidget>
 #include <QMenu>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 using State = kinolark::player::PlaybackTarget::State;

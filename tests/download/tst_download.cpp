@@ -19,7 +19,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSqlQuery>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 #include <cmath>
 #include <fcntl.h>

@@ -14,7 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <sys/prctl.h>

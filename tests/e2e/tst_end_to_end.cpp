@@ -23,7 +23,7 @@
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark;
 

@@ -19,7 +19,7 @@
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QWebEngineView>
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark;
 

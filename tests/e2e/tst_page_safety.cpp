@@ -20,7 +20,7 @@
 #include <QUdpSocket>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-#include <QtTest>
+#include <QTest>
 
 
 using namespace kinolark;

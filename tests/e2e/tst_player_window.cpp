@@ -26,7 +26,8 @@
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 using namespace kinolark;
 

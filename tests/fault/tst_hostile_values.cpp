@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStringDecoder>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 using Reply = ScriptedServer::Reply;

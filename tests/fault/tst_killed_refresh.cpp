@@ -8,7 +8,7 @@
 #include "store/today.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::sample::SampleCatalogue;
 

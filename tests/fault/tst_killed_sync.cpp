@@ -5,7 +5,7 @@
 
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::sample::SampleCatalogue;
 using kinolark::sample::SampleTitle;

@@ -6,7 +6,7 @@
 
 #include <QDirIterator>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <unistd.h>
 

@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSqlQuery>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 using Reply = ScriptedServer::Reply;

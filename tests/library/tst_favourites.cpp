@@ -6,7 +6,7 @@
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::library::Favourites;
 using kinolark::library::NewEpisodes;

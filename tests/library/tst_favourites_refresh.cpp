@@ -11,7 +11,8 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 using kinolark::library::Favourites;
 using kinolark::library::FavouritesRefresh;

@@ -4,7 +4,7 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark::playback;
 

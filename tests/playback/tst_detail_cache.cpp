@@ -5,7 +5,8 @@
 #include <QNetworkAccessManager>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 using kinolark::playback::DetailCache;
 using kinolark::playback::DetailOutcome;

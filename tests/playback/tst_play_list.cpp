@@ -1,6 +1,6 @@
 #include "playback/play_list.h"
 
-#include <QtTest>
+#include <QTest>
 
 using kinolark::playback::PlayList;
 

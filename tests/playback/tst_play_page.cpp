@@ -4,7 +4,7 @@
 #include "text/ansi_file.h"
 
 #include <QStringDecoder>
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark::playback;
 

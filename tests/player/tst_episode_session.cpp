@@ -9,7 +9,8 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 using namespace kinolark::player;
 

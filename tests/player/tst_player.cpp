@@ -12,7 +12,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 #include <cmath>
 

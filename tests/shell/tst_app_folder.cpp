@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <unistd.h>
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 

@@ -14,7 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProcess>
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark;
 using download::DownloadList;

@@ -20,7 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 using kinolark::shell::PlayerView;

@@ -6,7 +6,8 @@
 
 #include <QProcess>
 #include <QScreen>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 

@@ -10,7 +10,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
+#include <QSignalSpy>
 
 #include <sys/stat.h>
 #include <atomic>

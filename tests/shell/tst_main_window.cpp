@@ -22,7 +22,7 @@
 #include <QSqlQuery>
 #include <QStringDecoder>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 

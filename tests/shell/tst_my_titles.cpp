@@ -13,7 +13,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::library::Favourites;
 using kinolark::shell::frmMain;

@@ -14,7 +14,8 @@
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QProcess>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 using State = kinolark::player::PlaybackTarget::State;

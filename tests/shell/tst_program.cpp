@@ -6,7 +6,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 // The built program, run as a user would run it.
 class tst_Program : public QObject

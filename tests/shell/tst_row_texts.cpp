@@ -18,7 +18,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTreeWidget>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::sample::SampleCatalogue;
 using kinolark::shell::TitleRowDelegate;

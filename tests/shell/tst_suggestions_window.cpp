@@ -9,7 +9,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 using kinolark::shell::frmMain;
 using kinolark::shell::SuggestionPopup;

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTcpServer>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 

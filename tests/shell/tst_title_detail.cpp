@@ -18,7 +18,7 @@
 #include <QProcess>
 #include <QToolTip>
 #include <QSqlQuery>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::frmMain;
 using Reply = ScriptedServer::Reply;

@@ -1,7 +1,7 @@
 // Which addresses count as the user's own network, for every page.
 #include "shell/local_page_requests.h"
 
-#include <QtTest>
+#include <QTest>
 
 using kinolark::shell::LocalPageRequests;
 

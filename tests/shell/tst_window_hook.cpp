@@ -4,7 +4,7 @@
 #include <QListWidget>
 #include <QPaintEvent>
 #include <QScrollBar>
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark::shell;
 

@@ -1,7 +1,7 @@
 #include "site/catalogue_answer.h"
 #include "site/version_answer.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace kinolark::site;
 

@@ -11,7 +11,8 @@
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 using kinolark::site::CatalogueSync;
 using kinolark::site::SyncOutcome;

@@ -4,7 +4,8 @@
 
 #include <QNetworkAccessManager>
 #include <QTcpServer>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 using namespace kinolark::site;
 

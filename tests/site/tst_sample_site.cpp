@@ -7,7 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::sample::SampleCatalogue;
 using kinolark::sample::SampleTitle;

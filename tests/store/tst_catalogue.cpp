@@ -6,7 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::store::Catalogue;
 

@@ -10,7 +10,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::browse::Suggester;
 using kinolark::site::CatalogueRecord;

@@ -4,7 +4,7 @@
 #include "shell/web_profile.h"
 
 #include <QApplication>
-#include <QtTest>
+#include <QTest>
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 #include "text/html_to_text.h"
 #include "text/shown_lines.h"
 
-#include <QtTest>
+#include <QTest>
 
 using kinolark::text::breakLongLines;
 using kinolark::text::HtmlToText;

@@ -5,7 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryFile>
-#include <QtTest>
+#include <QTest>
 
 using kinolark::text::PinyinDictionary;
 using kinolark::text::PinyinReader;
