@@ -120,7 +120,7 @@ private slots:
             site = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
         }
         WindowFixture f(site);
-        f.services.requestTimeoutMs = 300;
+        f.services.requestTimeoutMs = 1000; // short: some rows wait it out
         frmMain &w = f.make();
         QVERIFY(w.Form_Load());
         QCOMPARE(f.messages.texts.size(), 1);

@@ -134,7 +134,7 @@ private slots:
         QFETCH(QString, text);
         m_server.on("Lx=Dy&Id=8", reply);
         WindowFixture f(m_server.site());
-        f.services.requestTimeoutMs = 300;
+        f.services.requestTimeoutMs = 1000; // short: some rows wait it out
         frmMain &w = open(f);
         click(w, 0);
         click(w, 1);
@@ -157,7 +157,7 @@ private slots:
         QFETCH(Reply, reply);
         QFETCH(QString, text);
         WindowFixture f(m_server.site());
-        f.services.requestTimeoutMs = 300;
+        f.services.requestTimeoutMs = 1000; // short: some rows wait it out
         frmMain &w = open(f);
         QSqlQuery query(w.conn.database());
         QVERIFY(query.exec("insert into vodplay values (7, 'E0$p://old', '2026/12/6', 'd')"));
